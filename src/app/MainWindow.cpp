@@ -1,0 +1,141 @@
+#include "MainWindow.h"
+
+#include "ui_MainWindow.h"
+#include "ui/StyleSheets.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+constexpr std::chrono::milliseconds kWatchInterval(1500);
+constexpr std::chrono::milliseconds kLevelInterval(200);
+constexpr std::chrono::milliseconds kUploadTickInterval(1);
+constexpr int kModeIconSize = 48;
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    ui = new Ui_MainWindow;
+    ui->setupUi(this);
+
+    ui->DownloadProgress->setStyleSheet(QString::fromUtf8(styles::kUpgradeBar));
+
+    m_modeNames.insert(0, QStringLiteral("FullScreen"));
+    m_modeNames.insert(1, QStringLiteral("AutoFraming"));
+    m_modeNames.insert(2, QStringLiteral("VoiceTracking"));
+    m_modeNames.insert(8, QStringLiteral("SmartGallery(1080P only)"));
+
+    setWindowIcon(QIcon(QStringLiteral(":/icons/icons/app_icon.ico")));
+
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+
+    setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QApplication::setFont(QFont(QStringLiteral("Segoe UI"), 10));
+
+    setStyleSheet(QString::fromUtf8(styles::kWindow));
+
+    connect(ui->applyButton, &QAbstractButton::clicked, this, &MainWindow::onApplyClicked);
+    connect(ui->exitButton, &QAbstractButton::clicked, this, &MainWindow::onExitClicked);
+    connect(ui->btnFullScreen, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedFull);
+    connect(ui->btnAutoFraming, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedAuto);
+    connect(ui->btnVoiceTracking, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedVoice);
+    connect(ui->btnSmartGallery, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedSmart);
+
+    const struct {
+        QPushButton *button;
+        const char *icon;
+    } modeButtons[] = {
+        {ui->btnFullScreen, ":/icons/icons/fullscreen.svg"},
+        {ui->btnAutoFraming, ":/icons/icons/frame.svg"},
+        {ui->btnVoiceTracking, ":/icons/icons/voice.svg"},
+        {ui->btnSmartGallery, ":/icons/icons/smart.svg"},
+    };
+    for (const auto &entry : modeButtons) {
+        entry.button->setStyleSheet(QString::fromUtf8(styles::kModeButton));
+        entry.button->setIcon(QIcon(QString::fromLatin1(entry.icon)));
+        entry.button->setIconSize(QSize(kModeIconSize, kModeIconSize));
+    }
+
+    ui->applyButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
+    ui->exitButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
+    ui->lpfOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    ui->refOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    ui->Refresh->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+
+    // The "More Setting" button stays hidden for the life of the window.
+    ui->exitButton_2->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
+    ui->exitButton_2->hide();
+    ui->upgradeMode->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
+
+    m_currentMode = 0;
+
+    setExtraSettingsVisible(false);
+    setUpgradePanelVisible(false);
+
+    m_watchTimer = new QTimer(this);
+    connect(m_watchTimer, &QTimer::timeout, this, &MainWindow::checkDevicePresence);
+    m_watchTimer->start(kWatchInterval);
+
+    m_levelTimer = new QTimer(this);
+    connect(m_levelTimer, &QTimer::timeout, this, &MainWindow::pollAudioLevels);
+    m_levelTimer->start(kLevelInterval);
+
+    m_uploadTimer = new QTimer(this);
+    m_uploadTimer->setInterval(kUploadTickInterval);
+    connect(m_uploadTimer, &QTimer::timeout, this, &MainWindow::uploadTick);
+
+    m_startAckTimer = new QTimer(this);
+    m_startAckTimer->setSingleShot(true);
+    connect(m_startAckTimer, &QTimer::timeout, this, &MainWindow::onStartAckTimeout);
+}
+
+MainWindow::~MainWindow()
+{
+    // hidapi must not be shut down under open handles, so every handle the
+    // window still holds is closed first, each exactly once.
+    closeAllHandles();
+    hid_exit();
+    delete ui;
+}
+
+void MainWindow::closeAllHandles()
+{
+    QVector<hid_device *> handles = m_openedDevices;
+    handles << m_controlDevice << m_dataDevice << m_cameraProbe << m_updProbe;
+    QVector<hid_device *> closed;
+    for (hid_device *handle : handles) {
+        if (handle && !closed.contains(handle)) {
+            hid_close(handle);
+            closed.append(handle);
+        }
+    }
+    m_openedDevices.clear();
+    m_controlDevice = nullptr;
+    m_dataDevice = nullptr;
+    m_cameraProbe = nullptr;
+    m_updProbe = nullptr;
+}
+
+void MainWindow::onExitClicked()
+{
+    close();
+}
+
+void MainWindow::scheduleHeightFit()
+{
+    QTimer::singleShot(0, this, &MainWindow::fitWindowHeight);
+}
+
+void MainWindow::fitWindowHeight()
+{
+    const int width = this->width();
+    adjustSize();
+    resize(width, height());
+}

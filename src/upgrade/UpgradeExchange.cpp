@@ -1,0 +1,185 @@
+// The upgrade exchange: announce the image, wait for the device to accept
+// it, stream it as data reports with retries and a byte sum, close with the
+// completion frame, then follow the device's own progress to the reboot.
+
+#include "MainWindow.h"
+
+#include "device/CommandFrame.h"
+#include "ui_MainWindow.h"
+#include "upgrade/UploadPipeline.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+constexpr std::chrono::milliseconds kStartAckTimeout(1000);
+const char kUploadColor[] = "#3498db";
+const char kDeviceProgressColor[] = "#00aa33";
+} // namespace
+
+void MainWindow::on_StartUpd_clicked()
+{
+    if (!validateUpgradeStart())
+        return;
+    startUpgrade();
+}
+
+void MainWindow::startUpgrade()
+{
+    // The image is opened before anything is announced, so that a file that
+    // cannot be read never leads to an upload of nothing.
+    if (m_uploadFile) {
+        delete m_uploadFile;
+        m_uploadFile = nullptr;
+    }
+    m_uploadFile = new QFile(m_upgradeFilePath, this);
+    if (!m_uploadFile->open(QIODevice::ReadOnly)) {
+        delete m_uploadFile;
+        m_uploadFile = nullptr;
+        QMessageBox::warning(this, tr("Read Error"), tr("Cannot open selected file for upload."));
+        return;
+    }
+    // The size is taken from the file as it is now, not as it was when it
+    // was chosen: it is what gets announced and what the percentage uses.
+    const qint64 size = m_uploadFile->size();
+    if (refuseImageSize(size)) {
+        delete m_uploadFile;
+        m_uploadFile = nullptr;
+        return;
+    }
+    m_upgradeFileSize = size;
+    m_uploadedBytes = 0;
+    m_uploadChecksum = 0;
+    m_uploading = false;
+    m_lastUploadPercent = -1;
+
+    const auto sizeBytes = frame::bigEndianSize(static_cast<quint32>(size));
+    const int result = sendRequest(frame::UPGRADE_START, sizeBytes.data(), int(sizeBytes.size()));
+    qDebug() << "UPGRADE_START sent:" << m_upgradeFileSize << "bytes, writeRes:" << result;
+    setUpgradeBusy(true);
+    m_startAckTimer->start(kStartAckTimeout);
+}
+
+void MainWindow::handleUpgradeStartAck(quint8 status)
+{
+    if (status != 0) {
+        qDebug() << "Upgrade start failed with error code:" << int(status);
+        QMessageBox::warning(this, tr("Upd info"), tr("Upgrade start failed."));
+        return;
+    }
+    qDebug() << "Upgrade started successfully.";
+    m_startAckTimer->stop();
+    if (!m_uploadFile || m_uploading)
+        return;
+    m_uploading = true;
+    m_uploadedBytes = 0;
+    m_uploadChecksum = 0;
+    setProgressChunkColor(QString::fromLatin1(kUploadColor));
+    ui->DOWNLOAD->setText(QStringLiteral("DOWNLOAD:"));
+    m_uploadTimer->start();
+    qDebug() << "Upload initiated.";
+}
+
+void MainWindow::onStartAckTimeout()
+{
+    qDebug() << "UPGRADE_START_ACK timeout - device did not respond.";
+    abortUpload();
+    QMessageBox::warning(this, tr("Upd info"), tr("Upgrade start timeout. Abort."));
+}
+
+void MainWindow::abortUpload()
+{
+    if (m_uploadFile) {
+        m_uploadFile->close();
+        delete m_uploadFile;
+        m_uploadFile = nullptr;
+    }
+    m_uploading = false;
+    m_uploadTimer->stop();
+    setUpgradeBusy(false);
+}
+
+void MainWindow::uploadTick()
+{
+    if (!m_uploading || !m_uploadFile || !m_dataDevice)
+        return;
+
+    frame::DataReportBuffer report;
+    quint8 chunk[frame::kMaxDataBytes];
+    for (int pass = 0; pass < m_reportsPerTick; ++pass) {
+        // Never stream past the size the device was told, even if the file
+        // has grown since it was opened.
+        const qint64 remaining = m_upgradeFileSize - m_uploadedBytes;
+        if (remaining <= 0 || m_uploadFile->atEnd()) {
+            finishUpload();
+            return;
+        }
+        const qint64 wanted = qMin<qint64>(qMin(m_uploadChunkSize, frame::kMaxDataBytes), remaining);
+        const qint64 got = m_uploadFile->read(reinterpret_cast<char *>(chunk), wanted);
+        if (got <= 0)
+            return;
+
+        const int n = upload::prepareDataReport(report, chunk, int(got), m_uploadChecksum);
+        int result = 0;
+        for (int attempt = 0;;) {
+            result = hid_write(m_dataDevice, report.data(), report.size());
+            if (result == frame::kDataReportSize)
+                break;
+            qDebug() << "hid_write attempt" << attempt << "returned" << result << ", retrying...";
+            ++attempt;
+            QThread::msleep(upload::kRetryPauseMs);
+            if (attempt >= upload::kWriteAttempts) {
+                qDebug() << "hid write error to 0xFF01 after retries: " << result;
+                abortUpload();
+                QMessageBox::warning(this, tr("Upd info"), tr("Write error during upload. Abort."));
+                return;
+            }
+        }
+
+        m_uploadedBytes += n;
+        const int percent = upload::uploadPercent(m_uploadedBytes, m_upgradeFileSize);
+        if (percent != m_lastUploadPercent) {
+            ui->DownloadProgress->setValue(percent);
+            m_lastUploadPercent = percent;
+        }
+    }
+}
+
+void MainWindow::finishUpload()
+{
+    m_uploadTimer->stop();
+    m_uploading = false;
+    const quint8 sum = m_uploadChecksum;
+    const int result = sendRequest(frame::UPGRADE_UPLOAD_COMPLETE, &sum, 1);
+    qDebug() << "Sent upload complete packet, writeRes:" << result << "checksum:"
+             << QString::number(sum, 16);
+    m_uploadFile->close();
+    delete m_uploadFile;
+    m_uploadFile = nullptr;
+}
+
+void MainWindow::handleUploadCompleteAck(quint8 status)
+{
+    if (status == 0)
+        qDebug() << "Upgrade file upload completed successfully.";
+    else
+        qDebug() << "Upgrade file upload failed with error code:" << int(status);
+}
+
+void MainWindow::handleUpgradeProgress(quint8 percent)
+{
+    const int shown = qMin<int>(percent, 100);
+    setProgressChunkColor(QString::fromLatin1(kDeviceProgressColor));
+    ui->DOWNLOAD->setText(QStringLiteral("UPGRADE:"));
+    ui->DownloadProgress->setValue(shown);
+    qDebug() << "Upgrade progress:" << shown << "%";
+    if (percent >= 100) {
+        QMessageBox::information(this, tr("Upd info"), tr("Upgrade completed ,Device will reboot now!"));
+        setUpgradeBusy(false);
+    }
+}
