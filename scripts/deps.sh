@@ -1,0 +1,42 @@
+# Shared by the run and test scripts: installs the Debian packages the
+# project needs, only those missing, and runs apt-get update only then.
+# Works as root, or through sudo for a normal user.
+
+BUILD_PACKAGES=(
+    build-essential cmake pkg-config
+    qtbase5-dev qtbase5-dev-tools
+    libqt5svg5            # SVG icon engine: without it the mode icons are blank
+    libhidapi-dev         # hidapi headers and the hidraw backend
+    fonts-dejavu-core     # a font for the offscreen tests and bare machines
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "Installing packages needs root: run as root or install sudo." >&2
+        return 1
+    fi
+}
+
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_jobs() {
+    nproc 2>/dev/null || echo 2
+}

@@ -1,0 +1,361 @@
+// Discovery, connection, status labels, polling and the reply checks, all
+// through the virtual camera.
+
+#include "WindowHarness.h"
+#include "ui/StyleSheets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using Request = QPair<int, int>;
+const Request kPreamble{0x27, 0x00};
+const Request kGetVersion{0x20, 0x06};
+const Request kGetMode{0x20, 0xB0};
+const Request kGetName{0x20, 0xC6};
+
+const QString kTeal = QString::fromUtf8(styles::kStatusCamera);
+const QString kOrange = QString::fromUtf8(styles::kStatusUpgrade);
+const QString kRed = QString::fromUtf8(styles::kStatusNotFound);
+
+} // namespace
+
+class DeviceLinkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cameraConnectSequence();
+    void upgradeConnectSequence();
+    void stateTransitions();
+    void bothIdentitiesAttached();
+    void missingInterfaceShowsBox();
+    void interfaceThatFailsToOpen();
+    void laterInterfaceWithSamePageWins();
+    void repeatedRefreshKeepsHandleCount();
+    void vanishedDeviceIsHarmless();
+    void replyChecksAndLogLines();
+    void repliesShowInWindow();
+    void reconnectInsideNestedBoxIsSafe();
+    void randomReportsNeverCrash();
+};
+
+void DeviceLinkTest::cameraConnectSequence()
+{
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Normal));
+    QCOMPARE(h.requests(), (QVector<Request>{kPreamble, kGetVersion, kGetMode, kGetMode, kGetName}));
+    QVERIFY(h.camera.formatViolations().isEmpty());
+
+    auto *device = h.find<QLabel>("deviceNameLabel");
+    auto *status = h.find<QLabel>("statusLabel");
+    auto *mode = h.find<QLabel>("Mode");
+    QCOMPARE(status->text(), QStringLiteral("Status: Connected"));
+    QCOMPARE(device->styleSheet(), kTeal);
+    QCOMPARE(status->styleSheet(), kTeal);
+    QCOMPARE(mode->styleSheet(), kTeal);
+
+    const QStringList lines = h.log.lines();
+    QVERIFY(lines.contains(QStringLiteral("主动请求UVC名称 CAMERA_GET_UVC_NAME_STRING 已发送")));
+    const int found = lines.indexOf(QRegularExpression(QStringLiteral(
+        "^Device Found type: \"2207\" \"2008\" path: \\S+ serial_number: \".*\"$")));
+    QVERIFY2(found >= 0, qPrintable(lines.join(QLatin1Char('\n'))));
+    QVERIFY(lines.at(found + 1).contains(QRegularExpression(QStringLiteral(
+        "^Manufacturer: \".*\" vendor id: \"2207\" product id: \"2008\" Product: \".*\" Release: \"[0-9a-f]+\" "
+        "Interface: 0 serial number: \".*\" usage: \"1\" usage page: \"ff00\"$"))));
+    QVERIFY(lines.contains(QStringLiteral("Opened interface with usage: \"1\" usage_page: \"ff00\"")));
+    QVERIFY(lines.contains(QStringLiteral("Opened interface with usage: \"1\" usage_page: \"ff01\"")));
+    QCOMPARE(h.modals.count(), 0);
+}
+
+void DeviceLinkTest::upgradeConnectSequence()
+{
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    QCOMPARE(h.requests(), (QVector<Request>{kPreamble, kGetVersion, kGetMode}));
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: UPD_DEVICES"));
+    QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Connected"));
+    QCOMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
+    for (const char *name : {"deviceNameLabel", "statusLabel", "Mode"})
+        QCOMPARE(h.find<QLabel>(name)->styleSheet(), kOrange);
+    QVERIFY(h.log.lines().contains(QRegularExpression(QStringLiteral("^Device Found type: \"1d6b\" \"102\" "))));
+}
+
+void DeviceLinkTest::stateTransitions()
+{
+    WindowHarness h;
+    auto *device = h.find<QLabel>("deviceNameLabel");
+    auto *status = h.find<QLabel>("statusLabel");
+    auto *mode = h.find<QLabel>("Mode");
+
+    // Idle, nothing attached: nothing changes.
+    h.refresh();
+    QCOMPARE(device->text(), QStringLiteral("Device: Unknown"));
+
+    // Idle -> Camera.
+    QVERIFY(h.connect(sim::Identity::Normal));
+    QCOMPARE(mode->text(), QStringLiteral("Mode: FullScreen"));
+    const int openAfterConnect = h.camera.openHandleCount();
+
+    // Camera -> Camera on a watch tick: the probe is closed, nothing sent.
+    h.camera.clearRecords();
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.callCount(QStringLiteral("hid_open")) >= 2, 3000);
+    QVERIFY(h.requests().isEmpty());
+    QCOMPARE(h.camera.openHandleCount(), openAfterConnect);
+
+    // Camera -> Not found: red labels, Mode keeps text and colour.
+    h.camera.detach();
+    QTRY_COMPARE_WITH_TIMEOUT(device->text(), QStringLiteral("Device: Not Found"), 3000);
+    QCOMPARE(status->text(), QStringLiteral("Status: Disconnected"));
+    QCOMPARE(device->styleSheet(), kRed);
+    QCOMPARE(status->styleSheet(), kRed);
+    QCOMPARE(mode->text(), QStringLiteral("Mode: FullScreen"));
+    QCOMPARE(mode->styleSheet(), kTeal);
+
+    // Not found -> Not found: nothing changes.
+    h.refresh();
+    QCOMPARE(device->text(), QStringLiteral("Device: Not Found"));
+
+    // Not found -> Upgrade device -> Camera directly (a reboot between checks).
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    QCOMPARE(mode->text(), QStringLiteral("Mode: UPD"));
+    h.camera.detach();
+    h.camera.attach(sim::Identity::Normal);
+    h.camera.clearRecords();
+    QTRY_COMPARE_WITH_TIMEOUT(device->styleSheet(), kTeal, 3000);
+    QVERIFY(h.drainReplies());
+    QCOMPARE(h.requests(), (QVector<Request>{kPreamble, kGetVersion, kGetMode, kGetMode, kGetName}));
+
+    // Camera -> Upgrade device directly.
+    h.camera.detach();
+    h.camera.attach(sim::Identity::Upgrade);
+    QTRY_COMPARE_WITH_TIMEOUT(mode->text(), QStringLiteral("Mode: UPD"), 3000);
+    QCOMPARE(device->styleSheet(), kOrange);
+
+    // Upgrade device -> Not found: the upgrade probe is let go of too.
+    h.camera.detach();
+    h.refresh();
+    QCOMPARE(device->text(), QStringLiteral("Device: Not Found"));
+    QCOMPARE(mode->text(), QStringLiteral("Mode: UPD"));
+}
+
+void DeviceLinkTest::bothIdentitiesAttached()
+{
+    WindowHarness h;
+    h.camera.attach(sim::Identity::Normal);
+    h.camera.attachSecond(sim::Identity::Upgrade);
+    h.refresh();
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Unknown"));
+    QCOMPARE(h.camera.openHandleCount(), 0);
+    QVERIFY(h.requests().isEmpty());
+}
+
+void DeviceLinkTest::missingInterfaceShowsBox()
+{
+    WindowHarness h;
+    h.camera.attach(sim::Identity::Normal, {sim::InterfaceSpec{0xFF00, 1, 0}});
+    h.refresh();
+    QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("HID Error")});
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: AI_CAMERA"));
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->styleSheet(), kTeal);
+    // The camera sequence goes on after the box: mode and name requests only.
+    QCOMPARE(h.requests(), (QVector<Request>{kGetMode, kGetName}));
+    // No poll timer was made, so nothing is read.
+    QTest::qWait(100);
+    QCOMPARE(h.camera.callCount(QStringLiteral("hid_read_timeout")), 0);
+}
+
+void DeviceLinkTest::interfaceThatFailsToOpen()
+{
+    WindowHarness h;
+    h.camera.setOpenFails(0xFF01, true);
+    h.camera.attach(sim::Identity::Upgrade);
+    h.refresh();
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
+    QCOMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
+    // A later connect that opens both interfaces starts polling.
+    h.camera.setOpenFails(0xFF01, false);
+    h.modals.clear();
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    QCOMPARE(h.modals.count(), 0);
+    QTRY_VERIFY(h.camera.callCount(QStringLiteral("hid_read_timeout")) > 0);
+}
+
+void DeviceLinkTest::laterInterfaceWithSamePageWins()
+{
+    WindowHarness h;
+    h.camera.attach(sim::Identity::Normal, {sim::InterfaceSpec{0xFF00, 1, 0}, sim::InterfaceSpec{0xFF01, 1, 1},
+                                            sim::InterfaceSpec{0xFF00, 2, 2}});
+    h.refresh();
+    QVERIFY(h.drainReplies());
+    // The replaced interface is closed at once: probe, control and data remain.
+    QCOMPARE(h.camera.openHandleCount(), 3);
+    QCOMPARE(h.camera.lastReadUsagePage(), quint16(0xFF00));
+    QVERIFY(h.camera.lastReadInterface() == 2);
+}
+
+void DeviceLinkTest::repeatedRefreshKeepsHandleCount()
+{
+    WindowHarness h;
+    QVector<sim::InterfaceSpec> interfaces = sim::standardInterfaces();
+    interfaces.append({0x000C, 1, 3});
+    h.camera.attach(sim::Identity::Normal, interfaces);
+    h.refresh();
+    QVERIFY(h.drainReplies());
+    const int afterOne = h.camera.openHandleCount();
+    QCOMPARE(afterOne, 3);
+    for (int i = 0; i < 100; ++i)
+        h.refresh();
+    QVERIFY(h.drainReplies());
+    QCOMPARE(h.camera.openHandleCount(), afterOne);
+    QCOMPARE(h.camera.doubleCloses(), 0);
+}
+
+void DeviceLinkTest::vanishedDeviceIsHarmless()
+{
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Normal));
+    h.camera.detach();
+    // Reads on the stale handle fail; requests from buttons fail silently.
+    QTest::qWait(100);
+    h.click("GetVersion");
+    QCOMPARE(h.modals.count(), 0);
+    h.refresh();
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Not Found"));
+    // Apply is refused before anything is written.
+    h.camera.clearRecords();
+    h.click("applyButton");
+    QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("Configuration Failed")});
+    QCOMPARE(h.camera.writtenFrames().size(), 0);
+}
+
+void DeviceLinkTest::replyChecksAndLogLines()
+{
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Normal));
+    auto *mode = h.find<QLabel>("Mode");
+
+    const auto deliver = [&h](const QByteArray &report) {
+        h.log.clear();
+        h.camera.queueReport(report);
+        return h.drainReplies();
+    };
+
+    // Six bytes or fewer: nothing at all.
+    QVERIFY(deliver(cameraReply(0x20, 0xB1, QByteArray("\x02", 1)).left(6)));
+    QCOMPARE(h.log.lines(), QStringList());
+
+    // Seven bytes with n = 0 pass every check and do nothing.
+    h.find<QLineEdit>("Version")->setText(QStringLiteral("kept"));
+    QVERIFY(deliver(cameraReply(0x20, 0x07, QByteArray(), 7)));
+    QCOMPARE(h.log.lines(), (QStringList{QStringLiteral("Checksum ok."), QStringLiteral("Valid header.")}));
+    QCOMPARE(h.find<QLineEdit>("Version")->text(), QStringLiteral("kept"));
+
+    // n = 58 in a 64-byte report: rejected before the checksum.
+    QByteArray tooLong = cameraReply(0x20, 0xC7, QByteArray(57, 'A'));
+    tooLong[5] = char(58);
+    QVERIFY(deliver(tooLong));
+    QCOMPARE(h.log.lines(), QStringList{QStringLiteral("Size field is invalid or exceeds buffer size!")});
+
+    // A wrong checksum is reported and the report still acted on.
+    QByteArray wrongSum = cameraReply(0x20, 0xB1, QByteArray("\x01", 1));
+    QCOMPARE(int(quint8(wrongSum[63])), 0x39);
+    wrongSum[63] = char(0x0a);
+    QVERIFY(deliver(wrongSum));
+    QCOMPARE(h.log.lines(), (QStringList{QStringLiteral("Checksum error! calc: \"39\" expect: \"a\""),
+                                         QStringLiteral("Valid header.")}));
+    QCOMPARE(mode->text(), QStringLiteral("Mode: AutoFraming"));
+
+    // A bad header is logged and dropped.
+    QByteArray badHeader = cameraReply(0x20, 0xB1, QByteArray("\x02", 1));
+    badHeader[2] = char(0x34);
+    badHeader[63] = char(quint8(badHeader[63]) + 1);
+    QVERIFY(deliver(badHeader));
+    QCOMPARE(h.log.lines(), (QStringList{QStringLiteral("Checksum ok."), QStringLiteral("Invalid header.")}));
+    QCOMPARE(mode->text(), QStringLiteral("Mode: AutoFraming"));
+
+    // Other groups are named in the log and dropped.
+    QVERIFY(deliver(cameraReply(0x21, 0x05, QByteArray())));
+    QCOMPARE(h.log.lines().last(), QStringLiteral("IGGORAL CMD: 5"));
+    QVERIFY(deliver(cameraReply(0x27, 0x00, QByteArray())));
+    QCOMPARE(h.log.lines().last(), QStringLiteral("IGGORAL CMD: 0"));
+
+    // A known code with a broken length rule, and an unknown code: silent.
+    QVERIFY(deliver(cameraReply(0x20, 0x97, QByteArray(2, '\0'))));
+    QVERIFY(deliver(cameraReply(0x20, 0x55, QByteArray(1, '\0'))));
+    QVERIFY(deliver(cameraReply(0x22, 0x04, QByteArray(2, '\x10'))));
+    QCOMPARE(h.modals.count(), 0);
+
+    // A short report with n = 1: the checksum is its last byte.
+    QVERIFY(deliver(cameraReply(0x20, 0xB1, QByteArray("\x08", 1), 9)));
+    QCOMPARE(h.log.lines().first(), QStringLiteral("Checksum ok."));
+    QCOMPARE(mode->text(), QStringLiteral("Mode: SmartGallery(1080P only)"));
+}
+
+void DeviceLinkTest::repliesShowInWindow()
+{
+    WindowHarness h;
+    h.camera.setVersion("V2.3.4");
+    h.camera.setUvcName("Room Camera");
+    h.camera.setMode(2);
+    QVERIFY(h.connect(sim::Identity::Normal));
+    QCOMPARE(h.find<QLineEdit>("Version")->text(), QStringLiteral("V2.3.4"));
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Room Camera"));
+    QCOMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: VoiceTracking"));
+    QVERIFY(h.find<QPushButton>("btnVoiceTracking")->isChecked());
+    QVERIFY(h.log.lines().contains(QStringLiteral("Device version: \"V2.3.4\"")));
+    QVERIFY(h.log.lines().contains(QStringLiteral("UVC Name: \"Room Camera\"")));
+}
+
+void DeviceLinkTest::reconnectInsideNestedBoxIsSafe()
+{
+    // A box opened by the dispatcher from a poll tick runs a nested loop; a
+    // reconnect inside it replaces the poll timer whose tick is still on the
+    // stack. Under the sanitizers this catches a timer freed too early.
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Normal));
+    h.modals.setHoldBoxes(true);
+    h.camera.queueReply(0x20, 0x97, QByteArray(1, '\0'));
+    QTRY_COMPARE(h.modals.count(), 1);
+    h.camera.clearRecords();
+    h.refresh();
+    QCOMPARE(h.requests().size(), 5);
+    QTest::qWait(60);
+    h.modals.setHoldBoxes(false);
+    QVERIFY(h.modals.answerOpenBox());
+    QVERIFY(h.drainReplies());
+    // Polling goes on with the new timer.
+    h.camera.queueReply(0x20, 0xB1, QByteArray(1, '\x08'));
+    QTRY_COMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: SmartGallery(1080P only)"));
+}
+
+void DeviceLinkTest::randomReportsNeverCrash()
+{
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Normal));
+    h.log.setPassOn(false);
+    QRandomGenerator random(7);
+    for (int size = 0; size <= 64; ++size) {
+        QByteArray report(size, '\0');
+        for (char &byte : report)
+            byte = char(random.bounded(256));
+        if (size > 5 && random.bounded(2)) {
+            report[0] = char(0x11);
+            report[1] = char(0x22);
+            report[2] = char(0x33);
+            report[3] = char(0x20);
+        }
+        h.camera.queueReport(report);
+    }
+    QVERIFY(h.drainReplies());
+    QVERIFY(h.window->isVisible());
+}
+
+QTEST_MAIN(DeviceLinkTest)
+#include "tst_devicelink.moc"

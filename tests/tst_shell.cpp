@@ -1,0 +1,193 @@
+// The window as it starts, its timers' first steps, the height fit and the
+// teardown.
+
+#include "WindowHarness.h"
+#include "ui/StyleSheets.h"
+
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+class ShellTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startupState();
+    void formDetails();
+    void themeAndIcons();
+    void noDeviceCallBeforeFirstWatchTick();
+    void refreshChecksAtOnce();
+    void panelToggleKeepsWidth();
+    void exitClosesWindow();
+    void teardownClosesEveryHandleBeforeExit();
+};
+
+void ShellTest::startupState()
+{
+    WindowHarness h;
+    QCOMPARE(h.window->windowTitle(), QStringLiteral("Kelvora Camera 2 Config (v1.0.7)"));
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Unknown"));
+    QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Disconnected"));
+    QCOMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("MODE:"));
+
+    const char *shown[] = {"deviceNameLabel", "Refresh", "statusLabel", "Mode", "btnFullScreen",
+                           "btnAutoFraming", "btnVoiceTracking", "btnSmartGallery", "upgradeMode",
+                           "applyButton", "exitButton"};
+    for (const char *name : shown)
+        QVERIFY2(h.find<QWidget>(name)->isVisible(), name);
+
+    const char *hidden[] = {"micRms1", "micRms8", "refRms1", "refRms2", "doa1", "doa2", "lpfOn",
+                            "refOn", "GetVersion", "label_2", "SelectFilePath", "SelectFile",
+                            "label", "Version", "ufuMode", "DOWNLOAD", "DownloadProgress",
+                            "StartUpd", "exitButton_2"};
+    for (const char *name : hidden)
+        QVERIFY2(!h.find<QWidget>(name)->isVisible(), name);
+
+    for (const char *name : {"btnFullScreen", "btnAutoFraming", "btnVoiceTracking", "btnSmartGallery"}) {
+        auto *button = h.find<QPushButton>(name);
+        QVERIFY(button->isCheckable());
+        QVERIFY2(!button->isChecked(), name);
+    }
+
+    const Qt::WindowFlags flags = h.window->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(QApplication::font().family(), QStringLiteral("Segoe UI"));
+    QCOMPARE(QApplication::font().pointSize(), 10);
+}
+
+void ShellTest::formDetails()
+{
+    WindowHarness h;
+    auto *grid = h.find<QGridLayout>("gridLayout_4");
+    QVERIFY(grid);
+    int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(h.find<QWidget>("refOn")), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(row, 1);
+    grid->getItemPosition(grid->indexOf(h.find<QWidget>("lpfOn")), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(row, 0);
+    QCOMPARE(grid->indexOf(h.find<QWidget>("refOn")), 0); // added first
+
+    QVERIFY(h.find<QLineEdit>("SelectFilePath")->isReadOnly());
+    QVERIFY(!h.find<QLineEdit>("Version")->isReadOnly());
+    QCOMPARE(h.find<QLabel>("label")->text(), QStringLiteral("VERSION:  "));
+
+    auto *meter = h.find<QProgressBar>("micRms3");
+    QCOMPARE(meter->orientation(), Qt::Vertical);
+    QCOMPARE(meter->maximum(), 100);
+    QCOMPARE(meter->format(), QStringLiteral("%v"));
+    auto *direction = h.find<QProgressBar>("doa2");
+    QCOMPARE(direction->orientation(), Qt::Horizontal);
+    QCOMPARE(direction->maximum(), 180);
+    auto *bar = h.find<QProgressBar>("DownloadProgress");
+    QCOMPARE(bar->maximum(), 100);
+    QCOMPARE(bar->format(), QStringLiteral("%v%"));
+    QCOMPARE(bar->value(), 0);
+}
+
+void ShellTest::themeAndIcons()
+{
+    WindowHarness h;
+    QCOMPARE(h.window->styleSheet(), QString::fromUtf8(styles::kWindow));
+    QCOMPARE(h.find<QWidget>("DownloadProgress")->styleSheet(), QString::fromUtf8(styles::kUpgradeBar));
+    QCOMPARE(h.find<QWidget>("btnSmartGallery")->styleSheet(), QString::fromUtf8(styles::kModeButton));
+    QCOMPARE(h.find<QWidget>("Refresh")->styleSheet(), QString::fromUtf8(styles::kSmallButton));
+    QCOMPARE(h.find<QWidget>("upgradeMode")->styleSheet(), QString::fromUtf8(styles::kFlatButton));
+    QVERIFY(QString::fromUtf8(styles::kFlatButton).contains(QStringLiteral("/* 透明背景 */")));
+
+    // Blank icons mean the SVG engine or the resource bundle is missing.
+    for (const char *name : {"btnFullScreen", "btnAutoFraming", "btnVoiceTracking", "btnSmartGallery"}) {
+        auto *button = h.find<QPushButton>(name);
+        QCOMPARE(button->iconSize(), QSize(48, 48));
+        const QImage image = button->icon().pixmap(48, 48).toImage();
+        QVERIFY2(!image.isNull(), name);
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0;
+        QVERIFY2(drawn, name);
+    }
+    const QIcon appIcon(QStringLiteral(":/icons/icons/app_icon.ico"));
+    QCOMPARE(appIcon.availableSizes().size(), 6);
+    QVERIFY(appIcon.availableSizes().contains(QSize(256, 256)));
+    QVERIFY(appIcon.availableSizes().contains(QSize(16, 16)));
+    QVERIFY(!h.window->windowIcon().isNull());
+}
+
+void ShellTest::noDeviceCallBeforeFirstWatchTick()
+{
+    WindowHarness h;
+    h.camera.attach(sim::Identity::Normal);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(1000);
+    QCOMPARE(h.camera.callCount(QStringLiteral("hid_open")), 0);
+    QCOMPARE(h.camera.controlRequests().size(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.callCount(QStringLiteral("hid_open")) > 0, 3000);
+    QVERIFY2(clock.elapsed() >= 1300, qPrintable(QString::number(clock.elapsed())));
+    QTRY_COMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Connected"));
+}
+
+void ShellTest::refreshChecksAtOnce()
+{
+    WindowHarness h;
+    h.refresh();
+    // Both identities are probed, nothing is attached, no label changes.
+    QCOMPARE(h.camera.callCount(QStringLiteral("hid_open")), 2);
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Unknown"));
+    QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Disconnected"));
+}
+
+void ShellTest::panelToggleKeepsWidth()
+{
+    WindowHarness h;
+    QTest::qWait(50);
+    h.window->resize(800, h.window->height());
+    QTest::qWait(50);
+    const int closedHeight = h.window->height();
+
+    h.click("upgradeMode");
+    QTRY_VERIFY(h.window->height() > closedHeight);
+    QCOMPARE(h.window->width(), 800);
+    QVERIFY(h.find<QWidget>("StartUpd")->isVisible());
+    QVERIFY(!h.find<QWidget>("GetVersion")->isVisible());
+
+    h.click("upgradeMode");
+    QTRY_COMPARE(h.window->height(), closedHeight);
+    QCOMPARE(h.window->width(), 800);
+}
+
+void ShellTest::exitClosesWindow()
+{
+    WindowHarness h;
+    QVERIFY(h.window->isVisible());
+    h.click("exitButton");
+    QVERIFY(!h.window->isVisible());
+    QCOMPARE(h.modals.count(), 0); // no question asked
+}
+
+void ShellTest::teardownClosesEveryHandleBeforeExit()
+{
+    WindowHarness h;
+    QVector<sim::InterfaceSpec> interfaces = sim::standardInterfaces();
+    interfaces.append({0x0001, 6, 2}); // a keyboard-like interface the tool does not use
+    h.camera.attach(sim::Identity::Normal, interfaces);
+    h.refresh();
+    QVERIFY(h.drainReplies());
+    QVERIFY(h.camera.openHandleCount() >= 3); // probe, control, data
+
+    h.window.reset();
+    QVERIFY(h.camera.exitCalled());
+    QVERIFY(!h.camera.exitedWithOpenHandles());
+    QCOMPARE(h.camera.openHandleCount(), 0);
+    QCOMPARE(h.camera.doubleCloses(), 0);
+}
+
+QTEST_MAIN(ShellTest)
+#include "tst_shell.moc"

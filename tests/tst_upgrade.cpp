@@ -1,0 +1,597 @@
+// The upgrade panel, the image choice and its checks, and whole upgrades
+// carried to the virtual camera, with the faults the exchange must survive.
+
+#include "WindowHarness.h"
+#include "ui/StyleSheets.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char *const kPanelWidgets[] = {"label_2", "SelectFilePath", "SelectFile", "label", "Version",
+                                     "ufuMode", "DOWNLOAD", "DownloadProgress", "StartUpd"};
+const char *const kLockedControls[] = {"SelectFile", "ufuMode", "StartUpd", "Refresh", "applyButton", "exitButton"};
+
+QByteArray patternImage(qint64 size, int seed = 1)
+{
+    QByteArray image(int(size), '\0');
+    quint32 state = quint32(seed) * 2654435761u + 1;
+    for (char &byte : image) {
+        state = state * 1664525u + 1013904223u;
+        byte = char(state >> 24);
+    }
+    if (!image.isEmpty())
+        image[0] = char(0x5A); // a non-zero header
+    return image;
+}
+
+quint8 sumOf(const QByteArray &bytes)
+{
+    quint8 sum = 0;
+    for (char byte : bytes)
+        sum = quint8(sum + quint8(byte));
+    return sum;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(content);
+    return path;
+}
+
+// A window connected to the camera in upgrade mode, with the panel open,
+// quick device progress and an image chosen.
+struct UpgradeBench : WindowHarness
+{
+    UpgradeBench()
+    {
+        camera.setProgressPlan({10, 60, 100}, 10ms, 20ms, "V9.9.9");
+        QVERIFY(connect(sim::Identity::Upgrade));
+        click("upgradeMode");
+    }
+    void choose(const QString &path)
+    {
+        modals.queueFile(path);
+        click("SelectFile");
+    }
+    bool locked() const
+    {
+        for (const char *name : kLockedControls)
+            if (find<QWidget>(name)->isEnabled())
+                return false;
+        return true;
+    }
+    bool unlocked() const
+    {
+        for (const char *name : kLockedControls)
+            if (!find<QWidget>(name)->isEnabled())
+                return false;
+        return true;
+    }
+    QProgressBar *bar() const { return find<QProgressBar>("DownloadProgress"); }
+};
+
+} // namespace
+
+class UpgradeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void panelTogglesAndColours();
+    void choosingTheImage();
+    void checksInOrder();
+    void unreadableImage();
+    void tooLargeImage();
+    void fullUploads_data();
+    void fullUploads();
+    void uploadSpanningTwoTicks();
+    void startAckTimeout();
+    void refusedStart();
+    void lateAndRepeatedAcknowledgements();
+    void writeRetriesAndAbort();
+    void deviceVanishesMidUpload();
+    void deviceProgressFrames();
+    void imageChangedAfterChoice();
+    void everyUploadShowsItsOwnPercentage();
+    void closingWindowMidUploadSendsNothingMore();
+    void endToEndFromCameraMode();
+};
+
+void UpgradeTest::panelTogglesAndColours()
+{
+    WindowHarness h;
+    for (const char *name : kPanelWidgets)
+        QVERIFY(!h.find<QWidget>(name)->isVisible());
+    h.click("upgradeMode");
+    for (const char *name : kPanelWidgets)
+        QVERIFY2(h.find<QWidget>(name)->isVisible(), name);
+    QVERIFY(!h.find<QWidget>("GetVersion")->isVisible());
+    const QString green = QString::fromUtf8(styles::kProgressBarRule)
+        + QStringLiteral("QProgressBar::chunk { background-color: #00aa33; border-radius: 5px; }");
+    QCOMPARE(h.find<QWidget>("DownloadProgress")->styleSheet(), green);
+    QCOMPARE(h.find<QLabel>("DOWNLOAD")->text(), QStringLiteral("DOWNLOAD:"));
+    QCOMPARE(h.find<QProgressBar>("DownloadProgress")->value(), 0);
+
+    h.click("upgradeMode");
+    for (const char *name : kPanelWidgets)
+        QVERIFY(!h.find<QWidget>(name)->isVisible());
+}
+
+void UpgradeTest::choosingTheImage()
+{
+    QTemporaryDir dir;
+    WindowHarness h;
+    h.click("upgradeMode");
+    auto *field = h.find<QLineEdit>("SelectFilePath");
+
+    const QString first = writeFile(dir, QStringLiteral("FIRMWARE.BIN"), patternImage(5));
+    h.modals.queueFile(first);
+    h.click("SelectFile");
+    QCOMPARE(field->text(), first);
+    QVERIFY(h.log.contains(QStringLiteral("已选择文件: \"%1\"").arg(first)));
+    QVERIFY(h.log.contains(QStringLiteral("文件大小: 5 字节")));
+    const ModalRecord dialog = h.modals.records().first();
+    QCOMPARE(dialog.kind, QStringLiteral("QFileDialog"));
+    QCOMPARE(dialog.title, QStringLiteral("选择文件"));
+
+    // Cancelling keeps the previous choice.
+    h.modals.queueFile(QString());
+    h.click("SelectFile");
+    QCOMPARE(field->text(), first);
+
+    // Suffix is tested case-blind, after the last dot.
+    for (const char *name : {"fw.Bin", "pack.tar.bin"}) {
+        const QString path = writeFile(dir, QString::fromLatin1(name), patternImage(3));
+        h.modals.queueFile(path);
+        h.click("SelectFile");
+        QCOMPARE(field->text(), path);
+    }
+    const QString accepted = field->text();
+    for (const char *name : {"fw.bin.bak", "bin"}) {
+        h.modals.clear();
+        h.modals.queueFile(writeFile(dir, QString::fromLatin1(name), patternImage(3)));
+        h.click("SelectFile");
+        QCOMPARE(h.modals.titles().last(), QStringLiteral("Invalid File"));
+        QCOMPARE(h.modals.texts().last(), QStringLiteral("Please select a .bin file."));
+        QCOMPARE(field->text(), accepted);
+    }
+}
+
+void UpgradeTest::checksInOrder()
+{
+    QTemporaryDir dir;
+    WindowHarness h;
+    h.click("upgradeMode");
+    const auto start = [&h] {
+        h.modals.clear();
+        h.click("StartUpd");
+        return h.modals.count() == 1 ? h.modals.titles().first() + QLatin1Char('|') + h.modals.texts().first()
+                                     : QStringLiteral("%1 boxes").arg(h.modals.count());
+    };
+
+    // 1: not in upgrade mode, even with no file chosen.
+    QCOMPARE(start(), QStringLiteral("upd info|UPD Not Connect, Pls Enter UPD First!"));
+    // 8 comes last: only the data interface opens.
+    h.camera.attach(sim::Identity::Upgrade, {sim::InterfaceSpec{0xFF01, 1, 1}});
+    h.refresh();
+    h.modals.clear();
+    // 2: no file.
+    QCOMPARE(start(), QStringLiteral("No File|No update file selected."));
+    // 5: an empty file is accepted by the dialog and refused here.
+    const QString empty = writeFile(dir, QStringLiteral("empty.bin"), QByteArray());
+    h.modals.queueFile(empty);
+    h.click("SelectFile");
+    QCOMPARE(start(), QStringLiteral("Invalid File|Selected file is empty."));
+    // 7: sixteen zero bytes, even with a 17th that is not.
+    QByteArray zeros(17, '\0');
+    zeros[16] = char(1);
+    writeFile(dir, QStringLiteral("empty.bin"), zeros);
+    QCOMPARE(start(), QStringLiteral("Invalid File|Selected file appears invalid (all-zero header)."));
+    // 8: five bytes with only the last non-zero pass the header test.
+    writeFile(dir, QStringLiteral("empty.bin"), QByteArray("\0\0\0\0\x07", 5));
+    QCOMPARE(start(), QStringLiteral("upd info|UPD device not connect"));
+    // 3: deleted, or replaced by a directory of the same name.
+    QVERIFY(QFile::remove(empty));
+    QCOMPARE(start(), QStringLiteral("File Not Found|Selected file does not exist."));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty.bin")));
+    QCOMPARE(start(), QStringLiteral("File Not Found|Selected file does not exist."));
+
+    // None of the refusals sent anything or locked anything.
+    QVERIFY(h.camera.controlRequests().isEmpty() || h.requests().count(qMakePair(0x22, 0x00)) == 0);
+    QVERIFY(h.find<QWidget>("StartUpd")->isEnabled());
+}
+
+void UpgradeTest::unreadableImage()
+{
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                          | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    UpgradeBench h;
+    const QString path = writeFile(dir, QStringLiteral("locked.bin"), patternImage(64));
+    h.choose(path);
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+    // Root reads anything; take a plain user's rights for the attempt.
+    const bool wasRoot = geteuid() == 0;
+    if (wasRoot)
+        QVERIFY(seteuid(65534) == 0);
+    h.modals.clear();
+    h.click("StartUpd");
+    if (wasRoot)
+        QVERIFY(seteuid(0) == 0);
+    QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("Read Error")});
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Cannot open selected file.")});
+    QCOMPARE(h.requests().count(qMakePair(0x22, 0x00)), 0);
+}
+
+void UpgradeTest::tooLargeImage()
+{
+    // The size field is 32 bits: a 4 GiB image is refused before anything
+    // is sent. The file is sparse, so it costs no disk.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    const QString path = writeFile(dir, QStringLiteral("huge.bin"), patternImage(16));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.resize(qint64(1) << 32));
+    file.close();
+    h.choose(path);
+    h.camera.clearRecords();
+    h.modals.clear();
+    h.click("StartUpd");
+    QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("Invalid File")});
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Selected file is too large.")});
+    QVERIFY(h.camera.writtenFrames().isEmpty());
+    QVERIFY(h.unlocked());
+}
+
+void UpgradeTest::fullUploads_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("reports");
+    QTest::newRow("1 byte") << 1 << 1;
+    QTest::newRow("510 bytes") << 510 << 1;
+    QTest::newRow("511 bytes") << 511 << 2;
+    QTest::newRow("1021 bytes") << 1021 << 3;
+    QTest::newRow("1 MiB") << 1048576 << 2057;
+}
+
+void UpgradeTest::fullUploads()
+{
+    QFETCH(int, size);
+    QFETCH(int, reports);
+
+    QTemporaryDir dir;
+    UpgradeBench h;
+    const QByteArray image = patternImage(size, size);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.camera.clearRecords();
+    h.modals.clear();
+    h.click("StartUpd");
+
+    // The controls lock at once and unlock when the device reports 100.
+    QVERIFY(h.locked());
+    QVERIFY(h.find<QWidget>("upgradeMode")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.modals.titles().first(), QStringLiteral("Upd info"));
+    QCOMPARE(h.modals.texts().first(), QStringLiteral("Upgrade completed ,Device will reboot now!"));
+    QTRY_VERIFY(h.unlocked());
+
+    QCOMPARE(h.camera.announcedSize(), qint64(size));
+    const QByteArray start = h.camera.controlRequests().first();
+    QCOMPARE(int(quint8(start[3])), 0x22);
+    QCOMPARE(int(quint8(start[4])), 0x00);
+    QCOMPARE(start.mid(7, 4).toHex(), QByteArray::number(size, 16).rightJustified(8, '0'));
+    QCOMPARE(h.camera.dataReportCount(), reports);
+    QCOMPARE(h.camera.receivedImage(), image);
+    QCOMPARE(h.camera.completeChecksum(), int(sumOf(image)));
+    QVERIFY2(h.camera.formatViolations().isEmpty(), qPrintable(h.camera.formatViolations().join(QLatin1Char('\n'))));
+
+    QVERIFY(h.log.contains(QStringLiteral("UPGRADE_START sent: %1 bytes, writeRes: 64").arg(size)));
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade started successfully.")));
+    QVERIFY(h.log.contains(QStringLiteral("Upload initiated.")));
+    QVERIFY(h.log.contains(QStringLiteral("Sent upload complete packet, writeRes: 64 checksum: \"%1\"")
+                               .arg(QString::number(sumOf(image), 16))));
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")));
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade progress: 100 %")));
+    QCOMPARE(h.find<QLabel>("DOWNLOAD")->text(), QStringLiteral("UPGRADE:"));
+    QCOMPARE(h.bar()->value(), 100);
+}
+
+void UpgradeTest::uploadSpanningTwoTicks()
+{
+    // 2000 reports per tick: 1,020,001 bytes take a second tick for the
+    // last byte, and the completion follows it.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    const QByteArray image = patternImage(1020001, 3);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.camera.clearRecords();
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 10000);
+    QCOMPARE(h.camera.dataReportCount(), 2001);
+    QCOMPARE(h.camera.receivedImage(), image);
+    const QVector<sim::WrittenFrame> frames = h.camera.writtenFrames();
+    const sim::WrittenFrame &last = frames.last();
+    QCOMPARE(last.usagePage, quint16(0xFF00));
+    QCOMPARE(int(quint8(last.bytes[4])), 0x02);
+    QCOMPARE(frames.at(frames.size() - 2).bytes.mid(2, 2), image.right(1) + QByteArray(1, '\0'));
+}
+
+void UpgradeTest::startAckTimeout()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setStartAck(sim::AckMode::Never);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.modals.clear();
+    QElapsedTimer clock;
+    clock.start();
+    h.click("StartUpd");
+    QVERIFY(h.locked());
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 3000);
+    QVERIFY(clock.elapsed() >= 900);
+    QCOMPARE(h.modals.titles().first(), QStringLiteral("Upd info"));
+    QCOMPARE(h.modals.texts().first(), QStringLiteral("Upgrade start timeout. Abort."));
+    QVERIFY(h.log.contains(QStringLiteral("UPGRADE_START_ACK timeout - device did not respond.")));
+    QVERIFY(h.unlocked());
+    QCOMPARE(h.camera.dataReportCount(), 0);
+}
+
+void UpgradeTest::refusedStart()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setStartAck(sim::AckMode::Immediate, 5);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.modals.clear();
+    h.modals.setHoldBoxes(true);
+    h.click("StartUpd");
+    QTRY_COMPARE(h.modals.count(), 1);
+    QCOMPARE(h.modals.texts().first(), QStringLiteral("Upgrade start failed."));
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade start failed with error code: 5")));
+    // The controls stay locked until the time-out, which opens on top.
+    QVERIFY(h.locked());
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 2, 3000);
+    QCOMPARE(h.modals.texts().last(), QStringLiteral("Upgrade start timeout. Abort."));
+    QVERIFY(h.unlocked());
+    h.modals.setHoldBoxes(false);
+    QVERIFY(h.modals.answerOpenBox());
+    QTRY_VERIFY(h.modals.answerOpenBox() || QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(h.camera.dataReportCount(), 0);
+}
+
+void UpgradeTest::lateAndRepeatedAcknowledgements()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setStartAck(sim::AckMode::Delayed, 0, 1300ms);
+    const QByteArray image = patternImage(3000);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Upgrade start timeout. Abort."), 3000);
+    // The acknowledgement after the abort is only logged.
+    QTRY_VERIFY_WITH_TIMEOUT(h.log.contains(QStringLiteral("Upgrade started successfully.")), 3000);
+    QVERIFY(h.drainReplies());
+    QVERIFY(!h.log.contains(QStringLiteral("Upload initiated.")));
+    QCOMPARE(h.camera.dataReportCount(), 0);
+
+    // A new Start begins from UPGRADE_START and the first byte; a second
+    // acknowledgement afterwards changes nothing.
+    h.camera.setStartAck(sim::AckMode::Immediate, 0);
+    h.modals.clear();
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.camera.receivedImage(), image);
+    h.log.clear();
+    h.camera.queueReply(0x22, 0x01, QByteArray(1, '\0'));
+    QVERIFY(h.drainReplies());
+    QCOMPARE(h.log.count(QStringLiteral("Upgrade started successfully.")), 1);
+    QVERIFY(!h.log.contains(QStringLiteral("Upload initiated.")));
+}
+
+void UpgradeTest::writeRetriesAndAbort()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    const QByteArray image = patternImage(5000, 9);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+
+    // Two failures are retried and the image still arrives whole.
+    h.camera.failNextDataWrites(2);
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.modals.texts().first(), QStringLiteral("Upgrade completed ,Device will reboot now!"));
+    QCOMPARE(h.camera.receivedImage(), image);
+    QVERIFY(h.log.contains(QStringLiteral("hid_write attempt 0 returned -1 , retrying...")));
+    QVERIFY(h.log.contains(QStringLiteral("hid_write attempt 1 returned -1 , retrying...")));
+    QVERIFY(!h.log.contains(QStringLiteral("hid_write attempt 2 returned -1 , retrying...")));
+
+    // Three failures end the upload without telling the device.
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    h.modals.clear();
+    h.log.clear();
+    h.camera.clearRecords();
+    h.camera.failNextDataWrites(3);
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 5000);
+    QCOMPARE(h.modals.titles().first(), QStringLiteral("Upd info"));
+    QCOMPARE(h.modals.texts().first(), QStringLiteral("Write error during upload. Abort."));
+    QVERIFY(h.log.contains(QStringLiteral("hid_write attempt 2 returned -1 , retrying...")));
+    QVERIFY(h.log.contains(QStringLiteral("hid write error to 0xFF01 after retries:  -1")));
+    QVERIFY(h.unlocked());
+    QCOMPARE(h.camera.completeChecksum(), -1);
+    QCOMPARE(h.requests().count(qMakePair(0x22, 0x02)), 0);
+
+    // The next Start sends the image again from its first byte.
+    h.modals.clear();
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.camera.receivedImage(), image);
+    QCOMPARE(h.camera.completeChecksum(), int(sumOf(image)));
+}
+
+void UpgradeTest::deviceVanishesMidUpload()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(200000)));
+    h.camera.vanishAfterDataReports(20);
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Write error during upload. Abort."), 5000);
+    QVERIFY(h.unlocked());
+    h.refresh();
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Not Found"));
+}
+
+void UpgradeTest::deviceProgressFrames()
+{
+    UpgradeBench h;
+    h.modals.clear();
+    h.camera.queueReply(0x22, 0x04, QByteArray(1, char(42)));
+    QVERIFY(h.drainReplies());
+    QCOMPARE(h.bar()->value(), 42);
+    QCOMPARE(h.find<QLabel>("DOWNLOAD")->text(), QStringLiteral("UPGRADE:"));
+    QCOMPARE(h.modals.count(), 0);
+
+    h.camera.queueReply(0x22, 0x04, QByteArray(1, char(150)));
+    QVERIFY(h.drainReplies());
+    QTRY_COMPARE(h.modals.count(), 1);
+    QCOMPARE(h.bar()->value(), 100);
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade progress: 100 %")));
+
+    h.camera.queueReply(0x22, 0x04, QByteArray(1, char(100)));
+    h.camera.queueReply(0x22, 0x04, QByteArray(1, char(100)));
+    QTRY_COMPARE(h.modals.count(), 3);
+
+    // Status of the upload acknowledgement is only logged.
+    h.camera.queueReply(0x22, 0x03, QByteArray(1, char(7)));
+    QVERIFY(h.drainReplies());
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade file upload failed with error code: 7")));
+    QCOMPARE(h.modals.count(), 3);
+}
+
+void UpgradeTest::imageChangedAfterChoice()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    // Chosen while empty, then written: the size is taken again at Start,
+    // so the announcement is right and nothing divides by zero.
+    const QString path = writeFile(dir, QStringLiteral("image.bin"), QByteArray());
+    h.choose(path);
+    const QByteArray image = patternImage(1500, 4);
+    writeFile(dir, QStringLiteral("image.bin"), image);
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.camera.announcedSize(), qint64(1500));
+    QCOMPARE(h.camera.receivedImage(), image);
+
+    // Shrunk after the choice: the smaller size is announced and sent.
+    const QByteArray smaller = image.left(700);
+    writeFile(dir, QStringLiteral("image.bin"), smaller);
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    h.modals.clear();
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.camera.announcedSize(), qint64(700));
+    QCOMPARE(h.camera.receivedImage(), smaller);
+    QVERIFY(h.camera.formatViolations().isEmpty());
+}
+
+void UpgradeTest::everyUploadShowsItsOwnPercentage()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    // No device progress and no reboot: the bar keeps what the upload wrote.
+    h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
+    h.choose(writeFile(dir, QStringLiteral("big.bin"), patternImage(3000)));
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
+    QTRY_COMPARE(h.bar()->value(), 100);
+    const QString blue = QString::fromUtf8(styles::kProgressBarRule)
+        + QStringLiteral("QProgressBar::chunk { background-color: #3498db; border-radius: 5px; }");
+    QCOMPARE(h.bar()->styleSheet(), blue);
+    QVERIFY(h.locked()); // the device phase waits for the device
+
+    // The device finishes; reopening the panel shows 0.
+    h.camera.queueReply(0x22, 0x04, QByteArray(1, char(100)));
+    QTRY_VERIFY(h.unlocked());
+    h.click("upgradeMode");
+    h.click("upgradeMode");
+    QCOMPARE(h.bar()->value(), 0);
+
+    // A second, one-report upload must show its own 100.
+    h.choose(writeFile(dir, QStringLiteral("small.bin"), patternImage(200)));
+    h.camera.clearRecords();
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
+    QCOMPARE(h.bar()->value(), 100);
+}
+
+void UpgradeTest::closingWindowMidUploadSendsNothingMore()
+{
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setDataWritePace(std::chrono::microseconds(50));
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(4 * 1024 * 1024)));
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
+    h.window->close();
+    h.window.reset();
+    const int written = h.camera.writtenFrames().size();
+    QTest::qWait(100);
+    QCOMPARE(h.camera.writtenFrames().size(), written);
+    QCOMPARE(h.camera.completeChecksum(), -1);
+    QCOMPARE(h.camera.openHandleCount(), 0);
+    QVERIFY(h.camera.exitCalled());
+}
+
+void UpgradeTest::endToEndFromCameraMode()
+{
+    // EnterUPD, choose, Start: the image reaches the device, the bar shows
+    // the upload and then the device's progress, and the camera comes back
+    // in normal mode with its new version.
+    QTemporaryDir dir;
+    WindowHarness h;
+    h.camera.setUpgradeReturnDelay(50ms);
+    h.camera.setProgressPlan({20, 40, 60, 80, 100}, 20ms, 50ms, "V2.0.0");
+    QVERIFY(h.connect(sim::Identity::Normal));
+    h.click("upgradeMode");
+    h.click("ufuMode");
+    QTest::qWait(80);
+    h.refresh();
+    QTRY_COMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
+
+    const QByteArray image = patternImage(300 * 1024, 11);
+    h.modals.queueFile(writeFile(dir, QStringLiteral("camera.bin"), image));
+    h.click("SelectFile");
+    h.modals.clear();
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
+    QCOMPARE(h.camera.receivedImage(), image);
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade progress: 40 %")));
+    QTRY_VERIFY(h.find<QWidget>("StartUpd")->isEnabled());
+
+    QTest::qWait(100);
+    h.refresh();
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QLineEdit>("Version")->text(), QStringLiteral("V2.0.0"), 4000);
+    QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Connected"));
+}
+
+QTEST_MAIN(UpgradeTest)
+#include "tst_upgrade.moc"
