@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -83,7 +84,7 @@ void DeviceLinkTest::upgradeConnectSequence()
     QCOMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
     for (const char *name : {"deviceNameLabel", "statusLabel", "Mode"})
         QCOMPARE(h.find<QLabel>(name)->styleSheet(), kOrange);
-    QVERIFY(h.log.lines().contains(QRegularExpression(QStringLiteral("^Device Found type: \"1d6b\" \"102\" "))));
+    QVERIFY(h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Device Found type: \"1d6b\" \"102\" .*"))) >= 0);
 }
 
 void DeviceLinkTest::stateTransitions()
@@ -137,10 +138,15 @@ void DeviceLinkTest::stateTransitions()
     QTRY_COMPARE_WITH_TIMEOUT(mode->text(), QStringLiteral("Mode: UPD"), 3000);
     QCOMPARE(device->styleSheet(), kOrange);
 
-    // Upgrade device -> Not found: the upgrade probe is let go of too.
+    // Upgrade device -> Not found on the next watch tick (Refresh forgets
+    // the connection first, so it leaves the labels alone).
     h.camera.detach();
     h.refresh();
-    QCOMPARE(device->text(), QStringLiteral("Device: Not Found"));
+    QCOMPARE(device->text(), QStringLiteral("Device: UPD_DEVICES"));
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    h.camera.detach();
+    QTRY_COMPARE_WITH_TIMEOUT(device->text(), QStringLiteral("Device: Not Found"), 3000);
+    QCOMPARE(h.camera.openHandleCount(), 2); // only the stale interface handles remain
     QCOMPARE(mode->text(), QStringLiteral("Mode: UPD"));
 }
 
@@ -208,6 +214,7 @@ void DeviceLinkTest::repeatedRefreshKeepsHandleCount()
     h.camera.attach(sim::Identity::Normal, interfaces);
     h.refresh();
     QVERIFY(h.drainReplies());
+    h.camera.setSilent(true);
     const int afterOne = h.camera.openHandleCount();
     QCOMPARE(afterOne, 3);
     for (int i = 0; i < 100; ++i)
@@ -226,8 +233,7 @@ void DeviceLinkTest::vanishedDeviceIsHarmless()
     QTest::qWait(100);
     h.click("GetVersion");
     QCOMPARE(h.modals.count(), 0);
-    h.refresh();
-    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Not Found"));
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QLabel>("deviceNameLabel")->text(), QStringLiteral("Device: Not Found"), 3000);
     // Apply is refused before anything is written.
     h.camera.clearRecords();
     h.click("applyButton");
@@ -320,15 +326,19 @@ void DeviceLinkTest::reconnectInsideNestedBoxIsSafe()
     // stack. Under the sanitizers this catches a timer freed too early.
     WindowHarness h;
     QVERIFY(h.connect(sim::Identity::Normal));
+    int requestsInside = -1;
     h.modals.setHoldBoxes(true);
+    h.modals.onEachBox([&h, &requestsInside](int) {
+        h.camera.clearRecords();
+        h.refresh();
+        requestsInside = h.requests().size();
+        // Keep the box open a few more ticks, then let it go.
+        QTimer::singleShot(100, [&h] { h.modals.setHoldBoxes(false); });
+    });
     h.camera.queueReply(0x20, 0x97, QByteArray(1, '\0'));
     QTRY_COMPARE(h.modals.count(), 1);
-    h.camera.clearRecords();
-    h.refresh();
-    QCOMPARE(h.requests().size(), 5);
-    QTest::qWait(60);
-    h.modals.setHoldBoxes(false);
-    QVERIFY(h.modals.answerOpenBox());
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(requestsInside, 5);
     QVERIFY(h.drainReplies());
     // Polling goes on with the new timer.
     h.camera.queueReply(0x20, 0xB1, QByteArray(1, '\x08'));

@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
 
 namespace {
 constexpr int kPollIntervalMs = 10;
@@ -64,13 +65,18 @@ void ModalWatcher::poll()
     if (!modal)
         return;
 
-    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        if (modal != m_lastSeen)
+    if (auto *found = qobject_cast<QMessageBox *>(modal)) {
+        QPointer<QMessageBox> box(found);
+        // A mark on the box itself tells a new box from one still held open,
+        // also when boxes are stacked.
+        if (!box->property("modalWatcherSeen").toBool()) {
+            box->setProperty("modalWatcherSeen", true);
             m_records.append({QStringLiteral("QMessageBox"), box->windowTitle(), box->text(),
                               int(box->icon())});
-        m_lastSeen = modal;
-        if (!m_hold) {
-            m_lastSeen = nullptr;
+            if (m_onBox)
+                m_onBox(m_records.size() - 1);
+        }
+        if (!m_hold && box && box->isVisible()) {
             box->accept();
         }
         return;

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QVector>
 
+#include <functional>
+
 struct ModalRecord
 {
     QString kind;   // "QMessageBox", "QInputDialog", "QFileDialog"
@@ -31,6 +33,9 @@ public:
     void setHoldBoxes(bool hold);
     // Closes the message box that is open now, if any.
     bool answerOpenBox();
+    // Called once for each new message box, inside its nested event loop and
+    // before it is answered, with the box's index among the records.
+    void onEachBox(std::function<void(int)> handler) { m_onBox = std::move(handler); }
 
     QVector<ModalRecord> records() const { return m_records; }
     QStringList titles() const;
@@ -45,6 +50,6 @@ private:
     QVector<ModalRecord> m_records;
     QQueue<QString> m_files;
     QQueue<QPair<QString, bool>> m_inputs;
-    QObject *m_lastSeen = nullptr;
     bool m_hold = false;
+    std::function<void(int)> m_onBox;
 };

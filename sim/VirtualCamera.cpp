@@ -1,0 +1,824 @@
+#include "VirtualCamera.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <climits>
+#include <deque>
+#include <map>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+namespace {
+
+using Milliseconds = VirtualCamera::Milliseconds;
+
+// --- Command frame, as the camera reads and writes it --------------------
+constexpr int kFrameSize = 64;
+constexpr quint8 kFrameReportId = 0x11;
+constexpr quint8 kSyncFirst = 0x22;
+constexpr quint8 kSyncSecond = 0x33;
+constexpr int kGroupIndex = 3;
+constexpr int kCodeIndex = 4;
+constexpr int kLengthIndex = 5;
+constexpr int kReservedIndex = 6;
+constexpr int kPayloadIndex = 7;
+constexpr int kChecksumIndex = kFrameSize - 1;
+// A request has no checksum, so its payload may run to the last byte.
+constexpr int kMaxRequestPayload = kFrameSize - kPayloadIndex;
+// A reply keeps its last byte for the checksum.
+constexpr int kMaxReplyPayload = kChecksumIndex - kPayloadIndex;
+
+// --- Upgrade data report -------------------------------------------------
+constexpr int kDataReportSize = 512;
+constexpr quint8 kDataReportId = 0x22;
+constexpr int kDataHeaderSize = 2;
+constexpr int kImageBytesPerReport = kDataReportSize - kDataHeaderSize;
+constexpr int kImageSizeBytes = 4;
+
+// --- Groups and codes ----------------------------------------------------
+constexpr quint8 kGroupCamera = 0x20;
+constexpr quint8 kGroupUpgrade = 0x22;
+constexpr quint8 kGroupPreamble = 0x27;
+
+constexpr quint8 kVersionPreamble = 0x00;
+constexpr quint8 kGetVersion = 0x06;
+constexpr quint8 kGetVersionAck = 0x07;
+constexpr quint8 kSetMode = 0x96;
+constexpr quint8 kSetModeAck = 0x97;
+constexpr quint8 kGetMode = 0xB0;
+constexpr quint8 kGetModeAck = 0xB1;
+constexpr quint8 kGetUvcName = 0xC6;
+constexpr quint8 kGetUvcNameAck = 0xC7;
+constexpr quint8 kGetAudioLevels = 0xD0;
+constexpr quint8 kGetAudioLevelsAck = 0xD1;
+constexpr quint8 kLpfSwitch = 0xD2;
+constexpr quint8 kEnterUpgrade = 0xD3;
+constexpr quint8 kUpgradeStart = 0x00;
+constexpr quint8 kUpgradeStartAck = 0x01;
+constexpr quint8 kUploadComplete = 0x02;
+constexpr quint8 kUploadCompleteAck = 0x03;
+constexpr quint8 kUpgradeProgress = 0x04;
+
+constexpr quint8 kStatusOk = 0;
+constexpr quint8 kStatusBadImage = 1;
+
+struct RequestRule
+{
+    quint8 group;
+    quint8 code;
+    int payloadLength;
+    const char *name;
+};
+
+// Every request the camera understands, with the payload length it must carry.
+constexpr RequestRule kRequestRules[] = {
+    {kGroupPreamble, kVersionPreamble, 0, "VERSION_PREAMBLE"},
+    {kGroupCamera, kGetVersion, 0, "CAMERA_GET_VERSION"},
+    {kGroupCamera, kSetMode, 1, "CAMERA_SET_MODE"},
+    {kGroupCamera, kGetMode, 0, "CAMERA_GET_MODE"},
+    {kGroupCamera, kGetUvcName, 0, "CAMERA_GET_UVC_NAME_STRING"},
+    {kGroupCamera, kGetAudioLevels, 0, "CAMERA_GET_AUDIO_LEVELS"},
+    {kGroupCamera, kLpfSwitch, 0, "CAMERA_LPF_SWITCH"},
+    {kGroupCamera, kEnterUpgrade, 0, "CAMERA_ENTER_UPD"},
+    {kGroupUpgrade, kUpgradeStart, kImageSizeBytes, "UPGRADE_START"},
+    {kGroupUpgrade, kUploadComplete, 1, "UPGRADE_UPLOAD_COMPLETE"},
+};
+
+constexpr quint8 kFramingModes[] = {0, 1, 2, 8};
+
+// --- Defaults --------------------------------------------------------------
+const char *const kDefaultVersion = "V1.0.3";
+const char *const kDefaultUvcName = "Conference Camera";
+const char *const kDefaultNewVersion = "V1.0.4";
+constexpr Milliseconds kDefaultUpgradeReturnDelay(2000);
+constexpr Milliseconds kDefaultProgressInterval(300);
+constexpr Milliseconds kDefaultRebootDelay(500);
+constexpr Milliseconds kRebootRecheck(20);
+constexpr quint8 kDefaultProgressSteps[] = {0, 25, 50, 75, 100};
+
+// What the device tells the bus about itself.
+constexpr quint16 kReleaseNumber = 0x0100;
+const char *const kManufacturer = "Virtual Devices";
+const char *const kNormalProduct = "Conference Camera";
+const char *const kUpgradeProduct = "Upgrade Device";
+const char *const kSerialNumber = "SIM0001";
+
+quint8 at(const QByteArray &bytes, int index)
+{
+    return static_cast<quint8>(bytes.at(index));
+}
+
+QString hexByte(quint8 value)
+{
+    return QString::asprintf("0x%02X", unsigned(value));
+}
+
+const RequestRule *findRule(quint8 group, quint8 code)
+{
+    for (const RequestRule &rule : kRequestRules) {
+        if (rule.group == group && rule.code == code)
+            return &rule;
+    }
+    return nullptr;
+}
+
+// A reply as the camera sends it: header, payload, zero fill and the 8-bit
+// sum of every byte before the last one in the last byte. A payload too long
+// to end before the checksum byte is cut, so the reply stays well-formed.
+QByteArray buildReply(quint8 group, quint8 code, const QByteArray &payload)
+{
+    const int length = std::min<int>(payload.size(), kMaxReplyPayload);
+    QByteArray frame(kFrameSize, '\0');
+    frame[0] = char(kFrameReportId);
+    frame[1] = char(kSyncFirst);
+    frame[2] = char(kSyncSecond);
+    frame[kGroupIndex] = char(group);
+    frame[kCodeIndex] = char(code);
+    frame[kLengthIndex] = char(length);
+    for (int i = 0; i < length; ++i)
+        frame[kPayloadIndex + i] = payload.at(i);
+    quint8 sum = 0;
+    for (int i = 0; i < kChecksumIndex; ++i)
+        sum = quint8(sum + at(frame, i));
+    frame[kChecksumIndex] = char(sum);
+    return frame;
+}
+
+// Why a write to the control interface is not a request the camera accepts,
+// or an empty string when it is one.
+QString requestFault(const QByteArray &frame)
+{
+    if (frame.size() == kDataReportSize && at(frame, 0) == kDataReportId)
+        return QStringLiteral("upgrade data report written to the control interface");
+    if (frame.size() != kFrameSize)
+        return QStringLiteral("command frame of %1 bytes, expected %2").arg(frame.size()).arg(kFrameSize);
+    if (at(frame, 0) != kFrameReportId)
+        return QStringLiteral("report ID %1, expected %2").arg(hexByte(at(frame, 0)), hexByte(kFrameReportId));
+    if (at(frame, 1) != kSyncFirst || at(frame, 2) != kSyncSecond)
+        return QStringLiteral("sync bytes %1 %2, expected %3 %4")
+            .arg(hexByte(at(frame, 1)), hexByte(at(frame, 2)), hexByte(kSyncFirst), hexByte(kSyncSecond));
+    if (at(frame, kReservedIndex) != 0)
+        return QStringLiteral("reserved byte 6 is %1, expected 0x00").arg(hexByte(at(frame, kReservedIndex)));
+    const int length = at(frame, kLengthIndex);
+    if (length > kMaxRequestPayload)
+        return QStringLiteral("payload length %1 exceeds %2").arg(length).arg(kMaxRequestPayload);
+    for (int i = kPayloadIndex + length; i < kFrameSize; ++i) {
+        if (at(frame, i) == 0)
+            continue;
+        if (i == kChecksumIndex)
+            return QStringLiteral("byte 63 is %1, but requests carry no checksum").arg(hexByte(at(frame, i)));
+        return QStringLiteral("byte %1 after the payload is %2, expected zero fill").arg(i).arg(hexByte(at(frame, i)));
+    }
+    const quint8 group = at(frame, kGroupIndex);
+    const quint8 code = at(frame, kCodeIndex);
+    const RequestRule *rule = findRule(group, code);
+    if (!rule)
+        return QStringLiteral("unknown command group %1 code %2").arg(hexByte(group), hexByte(code));
+    if (length != rule->payloadLength)
+        return QStringLiteral("%1 with payload length %2, expected %3")
+            .arg(QLatin1String(rule->name)).arg(length).arg(rule->payloadLength);
+    if (group == kGroupCamera && code == kSetMode) {
+        const quint8 mode = at(frame, kPayloadIndex);
+        if (std::find(std::begin(kFramingModes), std::end(kFramingModes), mode) == std::end(kFramingModes))
+            return QStringLiteral("CAMERA_SET_MODE with unknown mode %1").arg(mode);
+    }
+    return QString();
+}
+
+// Why a write to the data interface is not an upgrade data report, judged
+// on its shape alone.
+QString dataReportShapeFault(const QByteArray &report)
+{
+    if (report.size() == kFrameSize && at(report, 0) == kFrameReportId)
+        return QStringLiteral("command frame written to the data interface");
+    if (report.size() != kDataReportSize)
+        return QStringLiteral("data report of %1 bytes, expected %2").arg(report.size()).arg(kDataReportSize);
+    if (at(report, 0) != kDataReportId)
+        return QStringLiteral("data report ID %1, expected %2").arg(hexByte(at(report, 0)), hexByte(kDataReportId));
+    if (at(report, 1) != 0)
+        return QStringLiteral("data report byte 1 is %1, expected 0x00").arg(hexByte(at(report, 1)));
+    return QString();
+}
+
+} // namespace
+
+QVector<InterfaceSpec> standardInterfaces()
+{
+    InterfaceSpec control;
+    control.usagePage = kControlUsagePage;
+    control.usage = 1;
+    control.interfaceNumber = 0;
+    InterfaceSpec data;
+    data.usagePage = kDataUsagePage;
+    data.usage = 1;
+    data.interfaceNumber = 1;
+    return {control, data};
+}
+
+struct VirtualCamera::State
+{
+    struct Handle
+    {
+        InterfaceInfo info;
+        bool alive = true;   // false once the device it was opened on has left
+    };
+
+    struct Scheduled
+    {
+        Clock::time_point due;
+        quint64 order = 0;   // keeps actions due at the same moment in the order they were made
+        std::function<void()> action;
+    };
+
+    // Presence
+    bool attached = false;
+    Identity identity = Identity::Normal;
+    bool secondAttached = false;
+    Identity secondIdentity = Identity::Upgrade;
+    QVector<InterfaceSpec> interfaces = standardInterfaces();
+    std::array<bool, 2> probeFails{};
+    QSet<quint16> openFailPages;
+
+    // Camera behaviour
+    QByteArray version = kDefaultVersion;
+    QByteArray uvcName = kDefaultUvcName;
+    quint8 mode = 0;
+    std::array<quint8, 10> audioLevels{};
+    bool silent = false;
+    Milliseconds upgradeReturnDelay = kDefaultUpgradeReturnDelay;
+    int lpfSwitches = 0;
+
+    // Upgrade behaviour
+    AckMode startAck = AckMode::Immediate;
+    quint8 startAckStatus = kStatusOk;
+    Milliseconds startAckDelay{0};
+    QVector<quint8> progressSteps = QVector<quint8>(std::begin(kDefaultProgressSteps), std::end(kDefaultProgressSteps));
+    Milliseconds progressInterval = kDefaultProgressInterval;
+    Milliseconds rebootDelay = kDefaultRebootDelay;
+    QByteArray newVersion = kDefaultNewVersion;
+    int failDataWrites = 0;
+    int vanishAfter = 0;   // 0: off
+    std::chrono::microseconds dataWritePace{0};
+
+    // The upload in progress or last finished
+    bool uploadOpen = false;   // an UPGRADE_START was taken on this attachment
+    qint64 announced = -1;
+    QByteArray image;
+    quint8 imageSum = 0;
+    int completeSum = -1;
+    int dataReports = 0;
+
+    // Reads
+    bool readWaits = true;
+    bool readFails = false;
+    std::deque<QByteArray> reports;
+    quint16 lastReadPage = 0;
+    int lastReadInterface = -1;
+
+    std::vector<Scheduled> schedule;
+    quint64 nextOrder = 0;
+
+    // Handles opened since the last reset, by id, until closed.
+    std::map<quint64, Handle> handles;
+    quint64 nextHandle = 1;   // never reused, so ids from before a reset stay unknown
+    int opened = 0;
+    int closed = 0;
+    int doubleCloses = 0;
+    bool exitCalled = false;
+    bool exitedWithOpenHandles = false;
+
+    // Records
+    QVector<WrittenFrame> frames;
+    QVector<QByteArray> requests;
+    QStringList violations;
+    QStringList calls;
+
+    quint16 vendorId() const { return identity == Identity::Normal ? kNormalVendorId : kUpgradeVendorId; }
+    quint16 productId() const { return identity == Identity::Normal ? kNormalProductId : kUpgradeProductId; }
+
+    InterfaceInfo describe(int index) const
+    {
+        const InterfaceSpec &spec = interfaces.at(index);
+        InterfaceInfo info;
+        info.vendorId = vendorId();
+        info.productId = productId();
+        info.path = QStringLiteral("sim:%1:%2:%3")
+                        .arg(info.vendorId, 4, 16, QLatin1Char('0'))
+                        .arg(info.productId, 4, 16, QLatin1Char('0'))
+                        .arg(index)
+                        .toLatin1();
+        info.releaseNumber = kReleaseNumber;
+        info.usagePage = spec.usagePage;
+        info.usage = spec.usage;
+        info.interfaceNumber = spec.interfaceNumber;
+        info.serialNumber = QString::fromLatin1(kSerialNumber);
+        info.manufacturer = QString::fromLatin1(kManufacturer);
+        info.product = QString::fromLatin1(identity == Identity::Normal ? kNormalProduct : kUpgradeProduct);
+        return info;
+    }
+
+    quint64 open(int index)
+    {
+        const quint64 id = nextHandle++;
+        handles[id].info = describe(index);
+        ++opened;
+        return id;
+    }
+
+    const Handle *liveHandle(quint64 id) const
+    {
+        const auto it = handles.find(id);
+        return it != handles.end() && it->second.alive ? &it->second : nullptr;
+    }
+
+    // The device leaves the bus: open handles die, and nothing it had
+    // queued or planned to send is delivered any more.
+    void unplug()
+    {
+        attached = false;
+        for (auto &entry : handles)
+            entry.second.alive = false;
+        reports.clear();
+        schedule.clear();
+        uploadOpen = false;
+    }
+
+    // A device already on the bus leaves first. Plugging one in by hand
+    // also drops a return still planned (after CAMERA_ENTER_UPD), but keeps
+    // reports a test queued while nothing was attached.
+    void plug(Identity newIdentity, const QVector<InterfaceSpec> &newInterfaces)
+    {
+        if (attached)
+            unplug();
+        else
+            schedule.clear();
+        attached = true;
+        identity = newIdentity;
+        interfaces = newInterfaces;
+    }
+
+    void after(Milliseconds delay, std::function<void()> action)
+    {
+        schedule.push_back({Clock::now() + delay, nextOrder++, std::move(action)});
+    }
+
+    std::vector<Scheduled>::iterator nextScheduled()
+    {
+        return std::min_element(schedule.begin(), schedule.end(), [](const Scheduled &a, const Scheduled &b) {
+            return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
+    }
+
+    void runDue()
+    {
+        for (;;) {
+            const auto next = nextScheduled();
+            if (next == schedule.end() || next->due > Clock::now())
+                return;
+            // Taken out before it runs: an action may unplug, which empties the schedule.
+            std::function<void()> action = std::move(next->action);
+            schedule.erase(next);
+            action();
+        }
+    }
+
+    // Something the camera sends of its own accord; a silent or absent
+    // camera sends nothing.
+    void send(quint8 group, quint8 code, const QByteArray &payload)
+    {
+        if (attached && !silent)
+            reports.push_back(buildReply(group, code, payload));
+    }
+
+    void violation(const QString &reason) { violations.append(reason); }
+
+    int controlWrite(const QByteArray &frame)
+    {
+        const QString fault = requestFault(frame);
+        if (!fault.isEmpty()) {
+            violation(QStringLiteral("control: ") + fault);
+            return frame.size();
+        }
+        requests.append(frame);
+        const QByteArray payload = frame.mid(kPayloadIndex, at(frame, kLengthIndex));
+        const quint8 group = at(frame, kGroupIndex);
+        if (group == kGroupCamera)
+            cameraRequest(at(frame, kCodeIndex), payload);
+        else if (group == kGroupUpgrade && identity == Identity::Upgrade)
+            upgradeRequest(at(frame, kCodeIndex), payload);
+        // The preamble, and upgrade requests sent to the normal camera, are taken without effect.
+        return frame.size();
+    }
+
+    void cameraRequest(quint8 code, const QByteArray &payload)
+    {
+        // The upgrade device is the camera's loader: it tells its version
+        // and ignores every other camera request.
+        if (identity == Identity::Upgrade && code != kGetVersion)
+            return;
+        switch (code) {
+        case kGetVersion:
+            send(kGroupCamera, kGetVersionAck, version);
+            break;
+        case kSetMode:
+            mode = at(payload, 0);
+            send(kGroupCamera, kSetModeAck, QByteArray(1, '\0'));
+            break;
+        case kGetMode:
+            send(kGroupCamera, kGetModeAck, QByteArray(1, char(mode)));
+            break;
+        case kGetUvcName:
+            send(kGroupCamera, kGetUvcNameAck, uvcName);
+            break;
+        case kGetAudioLevels:
+            send(kGroupCamera, kGetAudioLevelsAck,
+                 QByteArray(reinterpret_cast<const char *>(audioLevels.data()), int(audioLevels.size())));
+            break;
+        case kLpfSwitch:
+            ++lpfSwitches;
+            break;
+        case kEnterUpgrade:
+            unplug();
+            after(upgradeReturnDelay, [this] { plug(Identity::Upgrade, standardInterfaces()); });
+            break;
+        default:
+            break;
+        }
+    }
+
+    void upgradeRequest(quint8 code, const QByteArray &payload)
+    {
+        if (code == kUpgradeStart) {
+            quint32 size = 0;
+            for (int i = 0; i < kImageSizeBytes; ++i)
+                size = (size << 8) | at(payload, i);
+            announced = size;
+            image.clear();
+            imageSum = 0;
+            completeSum = -1;
+            dataReports = 0;
+            uploadOpen = true;
+            const QByteArray status(1, char(startAckStatus));
+            if (startAck == AckMode::Immediate)
+                send(kGroupUpgrade, kUpgradeStartAck, status);
+            else if (startAck == AckMode::Delayed)
+                after(startAckDelay, [this, status] { send(kGroupUpgrade, kUpgradeStartAck, status); });
+            return;
+        }
+        if (code == kUploadComplete) {
+            completeSum = at(payload, 0);
+            const bool good = uploadOpen && image.size() == announced && imageSum == completeSum;
+            uploadOpen = false;
+            send(kGroupUpgrade, kUploadCompleteAck, QByteArray(1, char(good ? kStatusOk : kStatusBadImage)));
+            if (good)
+                planFlash();
+        }
+    }
+
+    // After a good image the device reports its own progress, then reboots
+    // as the normal camera with the new firmware.
+    void planFlash()
+    {
+        Milliseconds when{0};
+        for (const quint8 step : progressSteps) {
+            when += progressInterval;
+            after(when, [this, step] { send(kGroupUpgrade, kUpgradeProgress, QByteArray(1, char(step))); });
+        }
+        when += rebootDelay;
+        after(when, [this] { reboot(); });
+    }
+
+    // The device holds its reboot until the host has taken its last report,
+    // so the final progress step is not lost with the old identity.
+    void reboot()
+    {
+        if (!reports.empty()) {
+            after(kRebootRecheck, [this] { reboot(); });
+            return;
+        }
+        version = newVersion;
+        plug(Identity::Normal, standardInterfaces());
+    }
+
+    // Takes a report the data interface accepted; returns the fault, if any.
+    QString dataReport(const QByteArray &report)
+    {
+        const QString shape = dataReportShapeFault(report);
+        if (!shape.isEmpty())
+            return shape;
+        if (!uploadOpen)
+            return QStringLiteral("data report outside an upload (no UPGRADE_START taken)");
+        if (image.size() >= announced)
+            return QStringLiteral("data report after the announced %1 bytes were complete").arg(announced);
+        const int take = int(std::min<qint64>(kImageBytesPerReport, announced - image.size()));
+        for (int i = kDataHeaderSize + take; i < kDataReportSize; ++i) {
+            if (at(report, i) != 0)
+                return QStringLiteral("data report byte %1 is %2 in the zero fill after %3 image bytes")
+                    .arg(i).arg(hexByte(at(report, i))).arg(take);
+        }
+        for (int i = 0; i < take; ++i)
+            imageSum = quint8(imageSum + at(report, kDataHeaderSize + i));
+        image.append(report.mid(kDataHeaderSize, take));
+        ++dataReports;
+        if (vanishAfter > 0 && --vanishAfter == 0)
+            unplug();
+        return QString();
+    }
+};
+
+VirtualCamera &VirtualCamera::instance()
+{
+    static VirtualCamera camera;
+    return camera;
+}
+
+VirtualCamera::VirtualCamera()
+    : d(new State)
+{
+}
+
+VirtualCamera::~VirtualCamera()
+{
+    delete d;
+}
+
+void VirtualCamera::reset()
+{
+    // Forgetting the handle registry is what makes older handles dead; the
+    // id counter survives so that none of them is ever mistaken for a new one.
+    const quint64 nextHandle = d->nextHandle;
+    *d = State();
+    d->nextHandle = nextHandle;
+}
+
+void VirtualCamera::attach(Identity identity, const QVector<InterfaceSpec> &interfaces)
+{
+    d->plug(identity, interfaces);
+}
+
+void VirtualCamera::detach()
+{
+    d->unplug();
+    d->secondAttached = false;
+}
+
+void VirtualCamera::attachSecond(Identity identity)
+{
+    d->secondAttached = true;
+    d->secondIdentity = identity;
+}
+
+bool VirtualCamera::isAttached() const { return d->attached; }
+Identity VirtualCamera::identity() const { return d->identity; }
+
+void VirtualCamera::setProbeFails(Identity identity, bool fails)
+{
+    d->probeFails[identity == Identity::Normal ? 0 : 1] = fails;
+}
+
+void VirtualCamera::setOpenFails(quint16 usagePage, bool fails)
+{
+    if (fails)
+        d->openFailPages.insert(usagePage);
+    else
+        d->openFailPages.remove(usagePage);
+}
+
+void VirtualCamera::setVersion(const QByteArray &version) { d->version = version; }
+void VirtualCamera::setUvcName(const QByteArray &name) { d->uvcName = name; }
+void VirtualCamera::setMode(quint8 mode) { d->mode = mode; }
+quint8 VirtualCamera::mode() const { return d->mode; }
+QByteArray VirtualCamera::version() const { return d->version; }
+void VirtualCamera::setAudioLevels(const std::array<quint8, 10> &levels) { d->audioLevels = levels; }
+void VirtualCamera::setSilent(bool silent) { d->silent = silent; }
+void VirtualCamera::setUpgradeReturnDelay(Milliseconds delay) { d->upgradeReturnDelay = delay; }
+
+void VirtualCamera::queueReport(const QByteArray &raw)
+{
+    d->reports.push_back(raw.left(kFrameSize));
+}
+
+void VirtualCamera::queueReply(quint8 group, quint8 code, const QByteArray &payload)
+{
+    d->reports.push_back(buildReply(group, code, payload));
+}
+
+void VirtualCamera::setStartAck(AckMode mode, quint8 status, Milliseconds delay)
+{
+    d->startAck = mode;
+    d->startAckStatus = status;
+    d->startAckDelay = delay;
+}
+
+void VirtualCamera::setProgressPlan(const QVector<quint8> &steps, Milliseconds interval,
+                                    Milliseconds rebootDelay, const QByteArray &newVersion)
+{
+    d->progressSteps = steps;
+    d->progressInterval = interval;
+    d->rebootDelay = rebootDelay;
+    d->newVersion = newVersion;
+}
+
+void VirtualCamera::failNextDataWrites(int count) { d->failDataWrites = std::max(count, 0); }
+void VirtualCamera::vanishAfterDataReports(int count) { d->vanishAfter = std::max(count, 0); }
+void VirtualCamera::setDataWritePace(std::chrono::microseconds perReport) { d->dataWritePace = perReport; }
+void VirtualCamera::setReadWaits(bool waits) { d->readWaits = waits; }
+void VirtualCamera::setReadFails(bool fails) { d->readFails = fails; }
+
+void VirtualCamera::pump()
+{
+    d->runDue();
+}
+
+QVector<WrittenFrame> VirtualCamera::writtenFrames() const { return d->frames; }
+QVector<QByteArray> VirtualCamera::controlRequests() const { return d->requests; }
+
+void VirtualCamera::clearRecords()
+{
+    d->frames.clear();
+    d->requests.clear();
+    d->violations.clear();
+    d->calls.clear();
+}
+
+QStringList VirtualCamera::formatViolations() const { return d->violations; }
+QStringList VirtualCamera::calls() const { return d->calls; }
+int VirtualCamera::callCount(const QString &name) const { return int(d->calls.count(name)); }
+QByteArray VirtualCamera::receivedImage() const { return d->image; }
+qint64 VirtualCamera::announcedSize() const { return d->announced; }
+int VirtualCamera::completeChecksum() const { return d->completeSum; }
+int VirtualCamera::dataReportCount() const { return d->dataReports; }
+int VirtualCamera::openHandleCount() const { return int(d->handles.size()); }
+int VirtualCamera::totalOpened() const { return d->opened; }
+int VirtualCamera::totalClosed() const { return d->closed; }
+int VirtualCamera::doubleCloses() const { return d->doubleCloses; }
+bool VirtualCamera::exitCalled() const { return d->exitCalled; }
+bool VirtualCamera::exitedWithOpenHandles() const { return d->exitedWithOpenHandles; }
+quint16 VirtualCamera::lastReadUsagePage() const { return d->lastReadPage; }
+int VirtualCamera::lastReadInterface() const { return d->lastReadInterface; }
+int VirtualCamera::pendingReports() const { return int(d->reports.size()); }
+int VirtualCamera::lpfSwitchCount() const { return d->lpfSwitches; }
+
+// --- The hidapi side -----------------------------------------------------
+
+void VirtualCamera::noteCall(const char *function)
+{
+    d->calls.append(QString::fromLatin1(function));
+    d->runDue();
+}
+
+QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 vendorId, quint16 productId) const
+{
+    QVector<InterfaceInfo> found;
+    if (!d->attached || (vendorId != 0 && vendorId != d->vendorId()) || (productId != 0 && productId != d->productId()))
+        return found;
+    for (int i = 0; i < d->interfaces.size(); ++i)
+        found.append(d->describe(i));
+    return found;
+}
+
+quint64 VirtualCamera::openFirst(quint16 vendorId, quint16 productId, const QString *serialNumber)
+{
+    if (d->secondAttached) {
+        const bool normal = d->secondIdentity == Identity::Normal;
+        if (vendorId == (normal ? kNormalVendorId : kUpgradeVendorId)
+            && productId == (normal ? kNormalProductId : kUpgradeProductId)) {
+            const quint64 id = d->nextHandle++;
+            InterfaceInfo &info = d->handles[id].info;
+            info.vendorId = vendorId;
+            info.productId = productId;
+            info.path = QByteArrayLiteral("sim:second");
+            info.usagePage = kControlUsagePage;
+            ++d->opened;
+            return id;
+        }
+    }
+    if (d->probeFails[d->identity == Identity::Normal ? 0 : 1])
+        return 0;
+    const QVector<InterfaceInfo> found = interfacesMatching(vendorId, productId);
+    if (found.isEmpty() || (serialNumber && *serialNumber != found.first().serialNumber))
+        return 0;
+    return d->open(0);
+}
+
+quint64 VirtualCamera::openPath(const QByteArray &path)
+{
+    const QVector<InterfaceInfo> found = interfacesMatching(0, 0);
+    for (int i = 0; i < found.size(); ++i) {
+        if (found.at(i).path == path)
+            return d->openFailPages.contains(found.at(i).usagePage) ? 0 : d->open(i);
+    }
+    return 0;
+}
+
+void VirtualCamera::closeHandle(quint64 handle)
+{
+    // A handle from before the last reset is released without touching the
+    // counts of the test that runs now.
+    if (d->handles.erase(handle) > 0)
+        ++d->closed;
+}
+
+void VirtualCamera::noteDoubleClose()
+{
+    ++d->doubleCloses;
+}
+
+bool VirtualCamera::handleInterface(quint64 handle, InterfaceInfo *info) const
+{
+    const State::Handle *live = d->liveHandle(handle);
+    if (live && info)
+        *info = live->info;
+    return live != nullptr;
+}
+
+int VirtualCamera::writeReport(quint64 handle, const quint8 *data, size_t length)
+{
+    WrittenFrame frame;
+    if (data)
+        frame.bytes = QByteArray(reinterpret_cast<const char *>(data), int(std::min<size_t>(length, INT_MAX)));
+    const auto known = d->handles.find(handle);
+    if (known != d->handles.end())
+        frame.usagePage = known->second.info.usagePage;
+
+    // Refused writes are recorded too, so a test sees every attempt.
+    const auto refuse = [this, &frame](const QString &reason) {
+        if (!reason.isEmpty())
+            d->violation(reason);
+        d->frames.append(frame);
+        return -1;
+    };
+    const State::Handle *live = d->liveHandle(handle);
+    if (handle == 0)
+        return refuse(QStringLiteral("hid_write on a closed handle"));
+    if (!live)
+        return refuse(QString());   // the device is gone, as with a removed USB device
+    if (!data)
+        return refuse(QStringLiteral("hid_write without a buffer"));
+    const bool dataInterface = live->info.usagePage == kDataUsagePage;
+    if (dataInterface && d->failDataWrites > 0) {
+        --d->failDataWrites;
+        return refuse(QString());
+    }
+
+    frame.accepted = true;
+    d->frames.append(frame);
+    if (live->info.usagePage == kControlUsagePage)
+        return d->controlWrite(frame.bytes);
+    if (dataInterface) {
+        if (d->dataWritePace.count() > 0)
+            std::this_thread::sleep_for(d->dataWritePace);
+        const QString fault = d->dataReport(frame.bytes);
+        if (!fault.isEmpty())
+            d->violation(QStringLiteral("data: ") + fault);
+        return frame.bytes.size();
+    }
+    d->violation(QStringLiteral("write to an interface the camera does not read (usage page 0x%1)")
+                     .arg(frame.usagePage, 4, 16, QLatin1Char('0')));
+    return frame.bytes.size();
+}
+
+int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int timeoutMs)
+{
+    const auto known = d->handles.find(handle);
+    d->lastReadPage = known != d->handles.end() ? known->second.info.usagePage : 0;
+    d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
+    if (!d->liveHandle(handle) || !data || d->readFails)
+        return -1;
+    if (d->lastReadPage != kControlUsagePage)
+        return 0;
+
+    const Clock::time_point deadline = Clock::now() + Milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        if (!d->liveHandle(handle))
+            return -1;   // the device left while the caller waited
+        if (!d->reports.empty()) {
+            const QByteArray report = d->reports.front();
+            d->reports.pop_front();
+            const int count = int(std::min<size_t>(length, size_t(report.size())));
+            std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));
+            return count;
+        }
+        const Clock::time_point now = Clock::now();
+        if (!d->readWaits || now >= deadline)
+            return 0;
+        Clock::time_point wake = deadline;
+        const auto next = d->nextScheduled();
+        if (next != d->schedule.end())
+            wake = std::min(wake, std::max(next->due, now));
+        std::this_thread::sleep_until(wake);
+        d->runDue();
+    }
+}
+
+void VirtualCamera::noteExit()
+{
+    d->exitCalled = true;
+    if (!d->handles.empty())
+        d->exitedWithOpenHandles = true;
+}
+
+} // namespace sim
