@@ -10,6 +10,14 @@ BUILD_PACKAGES=(
     fonts-dejavu-core     # a font for the offscreen tests and bare machines
 )
 
+# Checks of the desktop files, the udev rule and the Debian package.
+PACKAGING_PACKAGES=(
+)
+
+# The sanitizer build, the fuzz targets and the leak check.
+HARDENING_PACKAGES=(
+)
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
         "$@"
