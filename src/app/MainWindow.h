@@ -87,6 +87,7 @@ private:
     void finishUpload();
     void onStartAckTimeout();
     void abortUpload();
+    void releaseUploadFile();
     void handleUpgradeStartAck(quint8 status);
     void handleUploadCompleteAck(quint8 status);
     void handleUpgradeProgress(quint8 percent);

@@ -33,14 +33,10 @@ void MainWindow::startUpgrade()
 {
     // The image is opened before anything is announced, so that a file that
     // cannot be read never leads to an upload of nothing.
-    if (m_uploadFile) {
-        delete m_uploadFile;
-        m_uploadFile = nullptr;
-    }
+    releaseUploadFile();
     m_uploadFile = new QFile(m_upgradeFilePath, this);
     if (!m_uploadFile->open(QIODevice::ReadOnly)) {
-        delete m_uploadFile;
-        m_uploadFile = nullptr;
+        releaseUploadFile();
         QMessageBox::warning(this, tr("Read Error"), tr("Cannot open selected file for upload."));
         return;
     }
@@ -48,8 +44,7 @@ void MainWindow::startUpgrade()
     // was chosen: it is what gets announced and what the percentage uses.
     const qint64 size = m_uploadFile->size();
     if (refuseImageSize(size)) {
-        delete m_uploadFile;
-        m_uploadFile = nullptr;
+        releaseUploadFile();
         return;
     }
     m_upgradeFileSize = size;
@@ -92,13 +87,18 @@ void MainWindow::onStartAckTimeout()
     QMessageBox::warning(this, tr("Upd info"), tr("Upgrade start timeout. Abort."));
 }
 
+void MainWindow::releaseUploadFile()
+{
+    if (!m_uploadFile)
+        return;
+    m_uploadFile->close();
+    delete m_uploadFile;
+    m_uploadFile = nullptr;
+}
+
 void MainWindow::abortUpload()
 {
-    if (m_uploadFile) {
-        m_uploadFile->close();
-        delete m_uploadFile;
-        m_uploadFile = nullptr;
-    }
+    releaseUploadFile();
     m_uploading = false;
     m_uploadTimer->stop();
     setUpgradeBusy(false);
@@ -158,9 +158,7 @@ void MainWindow::finishUpload()
     const int result = sendRequest(frame::UPGRADE_UPLOAD_COMPLETE, &sum, 1);
     qDebug() << "Sent upload complete packet, writeRes:" << result << "checksum:"
              << QString::number(sum, 16);
-    m_uploadFile->close();
-    delete m_uploadFile;
-    m_uploadFile = nullptr;
+    releaseUploadFile();
 }
 
 void MainWindow::handleUploadCompleteAck(quint8 status)
