@@ -12,6 +12,11 @@ BUILD_PACKAGES=(
 
 # Checks of the desktop files, the udev rule and the Debian package.
 PACKAGING_PACKAGES=(
+    desktop-file-utils    # desktop-file-validate
+    appstream             # appstreamcli validate
+    librsvg2-bin          # rsvg-convert renders the PNG icons
+    dpkg-dev              # dpkg-shlibdeps works out the package's library dependencies
+    file                  # CPack looks at the program with it before dpkg-shlibdeps
 )
 
 # The sanitizer build, the fuzz targets and the leak check.

@@ -7,6 +7,8 @@
 #
 # Needs the Debian packages xvfb, x11-utils and imagemagick. The window is
 # found by its title; set SCREENSHOT_TITLE to capture a different window.
+# Set SCREENSHOT_READY_TEXT to a line the program prints on its standard
+# output once the window shows what is wanted; the capture waits for it.
 
 set -euo pipefail
 
@@ -15,7 +17,9 @@ output=${2:-docs/screenshot.png}
 shift $(( $# > 2 ? 2 : $# ))
 
 title=${SCREENSHOT_TITLE:-"Kelvora Camera 2 Config (v1.0.7)"}
+ready_text=${SCREENSHOT_READY_TEXT:-}
 window_timeout_s=20   # how long the program may take to map its window
+ready_timeout_s=60    # how long it may take to print the ready line
 settle_s=2            # lets deferred layout work finish before the capture
 screen_geometry=1280x1024x24
 
@@ -70,7 +74,11 @@ DISPLAY=":$(head -n1 "$workdir/display")"
 export DISPLAY
 
 # Draw through X even if the caller's environment asks Qt for offscreen.
-QT_QPA_PLATFORM=xcb "$program" "$@" &
+if [[ -n $ready_text ]]; then
+    QT_QPA_PLATFORM=xcb "$program" "$@" >"$workdir/stdout" &
+else
+    QT_QPA_PLATFORM=xcb "$program" "$@" &
+fi
 program_pid=$!
 
 # Wait for a viewable top-level window with the expected title.
@@ -94,6 +102,22 @@ done
 if [[ -z $window_id ]]; then
     echo "screenshot: no window titled '$title' within ${window_timeout_s} s" >&2
     exit 1
+fi
+
+if [[ -n $ready_text ]]; then
+    deadline=$(( SECONDS + ready_timeout_s ))
+    until grep -qxF -- "$ready_text" "$workdir/stdout"; do
+        if ! kill -0 "$program_pid" 2>/dev/null; then
+            echo "screenshot: '$program' exited before printing '$ready_text'" >&2
+            cat "$workdir/stdout" >&2
+            exit 1
+        fi
+        if (( SECONDS >= deadline )); then
+            echo "screenshot: no '$ready_text' from '$program' within ${ready_timeout_s} s" >&2
+            exit 1
+        fi
+        sleep 0.2
+    done
 fi
 
 sleep "$settle_s"

@@ -5,6 +5,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kelvora.CameraConfig"));
     MainWindow window;
     window.show();
     return app.exec();

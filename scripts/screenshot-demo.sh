@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Pictures of the demo for the README, each taken on a private virtual X
+# display: the camera connected, the upgrade panel with the device in upgrade
+# mode and the sample image chosen, and an upload under way. The demo brings
+# its window into each state itself (--screenshot-state) and says when it is
+# there; scripts/screenshot.sh takes the picture.
+#
+# Usage: scripts/screenshot-demo.sh [build-folder] [output-folder]
+#   build-folder   defaults to build
+#   output-folder  defaults to docs
+
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+
+build=${1:-build}
+output=${2:-docs}
+
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb x11-utils imagemagick
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(build_jobs)" --target kelvora-camera-config-demo make-demo-firmware
+
+demo=$build/kelvora-camera-config-demo
+
+# The sample image goes out between two window updates; the upload picture
+# needs one large enough to take several (8 MiB, paced by the demo).
+large_image=$build/demo-firmware-large.bin
+"$build/demo/make-demo-firmware" "$large_image" $(( 8 * 1024 * 1024 ))
+
+# The window's own diagnostics are not wanted here.
+export QT_LOGGING_RULES="default.debug=false"
+export SCREENSHOT_READY_TEXT="demo: ready"
+
+scripts/screenshot.sh "$demo" "$output/demo-connected.png" --screenshot-state connected
+scripts/screenshot.sh "$demo" "$output/demo-upgrade-panel.png" --screenshot-state upgrade-panel
+scripts/screenshot.sh "$demo" "$output/demo-uploading.png" --screenshot-state uploading --image "$large_image"
