@@ -261,6 +261,17 @@ struct VirtualCamera::State
     QByteArray newVersion = kDefaultNewVersion;
     int failDataWrites = 0;
     int vanishAfter = 0;   // 0: off
+    UnplugPoint unplugPoint = UnplugPoint::Never;
+    bool leaveWhenRead = false;   // leave once the host has read everything queued
+
+    // Faults in what the camera sends
+    int duplicates = 0;
+    int garbageCount = 0;
+    quint32 garbageState = 1;
+    ReplyDamage damage = ReplyDamage::Checksum;
+    int damagedLeft = 0;
+    Milliseconds replyDelay{0};
+    int delayedInFlight = 0;   // late replies scheduled and not yet delivered
     std::chrono::microseconds dataWritePace{0};
 
     // The upload in progress or last finished
@@ -343,7 +354,9 @@ struct VirtualCamera::State
             entry.second.alive = false;
         reports.clear();
         schedule.clear();
+        delayedInFlight = 0;
         uploadOpen = false;
+        leaveWhenRead = false;
     }
 
     // A device already on the bus leaves first. Plugging one in by hand
@@ -351,10 +364,12 @@ struct VirtualCamera::State
     // reports a test queued while nothing was attached.
     void plug(Identity newIdentity, const QVector<InterfaceSpec> &newInterfaces)
     {
-        if (attached)
+        if (attached) {
             unplug();
-        else
+        } else {
             schedule.clear();
+            delayedInFlight = 0;
+        }
         attached = true;
         identity = newIdentity;
         interfaces = newInterfaces;
@@ -389,11 +404,65 @@ struct VirtualCamera::State
     // camera sends nothing.
     void send(quint8 group, quint8 code, const QByteArray &payload)
     {
-        if (attached && !silent)
-            reports.push_back(buildReply(group, code, payload));
+        if (!attached || silent)
+            return;
+        if (replyDelay.count() > 0) {
+            ++delayedInFlight;
+            after(replyDelay, [this, group, code, payload] {
+                --delayedInFlight;
+                deliver(group, code, payload);
+            });
+            return;
+        }
+        deliver(group, code, payload);
+    }
+
+    void deliver(quint8 group, quint8 code, const QByteArray &payload)
+    {
+        if (!attached || silent)
+            return;
+        for (int i = 0; i < garbageCount; ++i)
+            reports.push_back(garbage());
+        QByteArray reply = buildReply(group, code, payload);
+        if (damagedLeft > 0) {
+            --damagedLeft;
+            if (damage == ReplyDamage::Checksum)
+                reply[kChecksumIndex] = char(at(reply, kChecksumIndex) ^ 0x5A);
+            else
+                reply[0] = char(kFrameReportId + 1);
+        }
+        for (int i = 0; i <= duplicates; ++i)
+            reports.push_back(reply);
+    }
+
+    // A junk report from a small linear congruential generator, so a seed
+    // gives the same junk every time.
+    quint8 nextGarbageByte()
+    {
+        garbageState = garbageState * 1664525u + 1013904223u;
+        return quint8(garbageState >> 24);
+    }
+
+    QByteArray garbage()
+    {
+        QByteArray junk(nextGarbageByte() % (kFrameSize + 1), '\0');
+        for (char &byte : junk)
+            byte = char(nextGarbageByte());
+        if (!junk.isEmpty() && at(junk, 0) == kFrameReportId)
+            junk[0] = char(kFrameReportId ^ 0x80);
+        return junk;
     }
 
     void violation(const QString &reason) { violations.append(reason); }
+
+    // True once, when the armed unplug point is this one.
+    bool takeUnplugPoint(UnplugPoint point)
+    {
+        if (unplugPoint != point)
+            return false;
+        unplugPoint = UnplugPoint::Never;
+        return true;
+    }
 
     int controlWrite(const QByteArray &frame)
     {
@@ -472,7 +541,15 @@ struct VirtualCamera::State
             completeSum = at(payload, 0);
             const bool good = uploadOpen && image.size() == announced && imageSum == completeSum;
             uploadOpen = false;
+            if (takeUnplugPoint(UnplugPoint::AtCompletion)) {
+                unplug();
+                return;
+            }
             send(kGroupUpgrade, kUploadCompleteAck, QByteArray(1, char(good ? kStatusOk : kStatusBadImage)));
+            if (takeUnplugPoint(UnplugPoint::AfterCompletionAck)) {
+                leaveWhenRead = true;
+                return;
+            }
             if (good)
                 planFlash();
         }
@@ -495,7 +572,7 @@ struct VirtualCamera::State
     // so the final progress step is not lost with the old identity.
     void reboot()
     {
-        if (!reports.empty()) {
+        if (!reports.empty() || delayedInFlight > 0) {
             after(kRebootRecheck, [this] { reboot(); });
             return;
         }
@@ -524,6 +601,8 @@ struct VirtualCamera::State
         image.append(report.mid(kDataHeaderSize, take));
         ++dataReports;
         if (vanishAfter > 0 && --vanishAfter == 0)
+            unplug();
+        else if (image.size() >= announced && takeUnplugPoint(UnplugPoint::AfterLastDataReport))
             unplug();
         return QString();
     }
@@ -625,6 +704,23 @@ void VirtualCamera::setProgressPlan(const QVector<quint8> &steps, Milliseconds i
 void VirtualCamera::failNextDataWrites(int count) { d->failDataWrites = std::max(count, 0); }
 void VirtualCamera::vanishAfterDataReports(int count) { d->vanishAfter = std::max(count, 0); }
 void VirtualCamera::setDataWritePace(std::chrono::microseconds perReport) { d->dataWritePace = perReport; }
+void VirtualCamera::dropPendingReports() { d->reports.clear(); }
+void VirtualCamera::setDuplicateReplies(int copies) { d->duplicates = std::max(copies, 0); }
+
+void VirtualCamera::setGarbageBeforeReplies(int count, quint32 seed)
+{
+    d->garbageCount = std::max(count, 0);
+    d->garbageState = seed;
+}
+
+void VirtualCamera::damageNextReplies(ReplyDamage damage, int count)
+{
+    d->damage = damage;
+    d->damagedLeft = std::max(count, 0);
+}
+
+void VirtualCamera::setReplyDelay(Milliseconds delay) { d->replyDelay = std::max(delay, Milliseconds(0)); }
+void VirtualCamera::unplugDuringUpload(UnplugPoint point) { d->unplugPoint = point; }
 void VirtualCamera::setReadWaits(bool waits) { d->readWaits = waits; }
 void VirtualCamera::setReadFails(bool fails) { d->readFails = fails; }
 
@@ -759,6 +855,11 @@ int VirtualCamera::writeReport(quint64 handle, const quint8 *data, size_t length
     if (!data)
         return refuse(QStringLiteral("hid_write without a buffer"));
     const bool dataInterface = live->info.usagePage == kDataUsagePage;
+    if (dataInterface && d->uploadOpen && d->dataReports == 0
+        && d->takeUnplugPoint(UnplugPoint::BeforeFirstDataReport)) {
+        d->unplug();
+        return refuse(QString());
+    }
     if (dataInterface && d->failDataWrites > 0) {
         --d->failDataWrites;
         return refuse(QString());
@@ -798,6 +899,10 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         if (!d->reports.empty()) {
             const QByteArray report = d->reports.front();
             d->reports.pop_front();
+            if (d->leaveWhenRead && d->reports.empty()) {
+                d->leaveWhenRead = false;
+                d->unplug();
+            }
             const int count = int(std::min<size_t>(length, size_t(report.size())));
             std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));
             return count;

@@ -51,6 +51,18 @@ struct WrittenFrame
 
 enum class AckMode { Immediate, Delayed, Never };
 
+// How a reply can arrive damaged.
+enum class ReplyDamage { Checksum, ReportId };
+
+// Where in an upload the device can leave the bus.
+enum class UnplugPoint {
+    Never,
+    BeforeFirstDataReport,   // UPGRADE_START taken and answered, the first data report refused
+    AfterLastDataReport,     // every announced byte taken, before UPGRADE_UPLOAD_COMPLETE
+    AtCompletion,            // UPGRADE_UPLOAD_COMPLETE taken, gone before answering it
+    AfterCompletionAck,      // gone as soon as the host has read the acknowledgement
+};
+
 class VirtualCamera
 {
 public:
@@ -111,6 +123,22 @@ public:
     void vanishAfterDataReports(int count);
     // Make data writes return at once (default) or sleep like a real link.
     void setDataWritePace(std::chrono::microseconds perReport);
+
+    // --- Fault injection -------------------------------------------------
+    // Forgets every report queued for the tool.
+    void dropPendingReports();
+    // Everything the camera sends of its own accord goes out 1 + `copies` times.
+    void setDuplicateReplies(int copies);
+    // Before each thing the camera sends, `count` junk reports (0 to 64
+    // bytes, never starting with the command report ID), from a generator
+    // seeded with `seed`. A count of 0 switches it off.
+    void setGarbageBeforeReplies(int count, quint32 seed = 1);
+    // The next `count` things the camera sends arrive damaged.
+    void damageNextReplies(ReplyDamage damage, int count);
+    // Everything the camera sends leaves this much later than it would.
+    void setReplyDelay(Milliseconds delay);
+    // Leave the bus at this point of the next upload (one shot).
+    void unplugDuringUpload(UnplugPoint point);
 
     // --- Reads -----------------------------------------------------------
     // When off, hid_read_timeout returns at once if nothing is queued.
