@@ -1,0 +1,530 @@
+// Drives a live window, under the offscreen platform, with reports of any
+// content and length (0 to 64 bytes) read from the virtual camera, mixed
+// with the events a user and a flaky device add: button clicks, presence
+// checks, unplugging, read errors, refused data writes. Each input first
+// brings the window to one of five starting points: connected to the
+// camera, connected to the upgrade device while idle, and an upgrade
+// awaiting acceptance, uploading, or in the device phase.
+//
+// Input layout: byte 0 picks the starting point (its value modulo 5) and
+// whether the window is painted (only when its top five bits are 00001:
+// painting runs no code of ours and costs more than the rest of an input,
+// so it is kept rare). The upgrade panel starts open; an operation can
+// close it.
+// The remaining bytes are a program of operations, see runOperation().
+//
+// Speed matters here, so the window's timers are not left to the clock:
+// the harness stretches every timer the window owns to a day and fires them
+// itself when the input says so, which also makes a run depend on the input
+// alone. Modal boxes are answered as soon as their event loop starts,
+// optionally after running more operations inside that loop, which is where
+// re-entrant dispatch happens.
+
+#include "MainWindow.h"
+#include "VirtualCamera.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+// The upload pauses 5 ms after every refused data report. Here those pauses
+// would make write faults cost more than everything else put together, so
+// the pause is made empty for this program; nothing depends on its length.
+void QThread::msleep(unsigned long) {}
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kDay = 24 * 60 * 60 * 1000;
+constexpr int kMaxBoxDepth = 4;
+constexpr int kMaxDrainTicks = 80;
+constexpr int kImageSize = 1200;   // three data reports
+
+const char *const kButtons[] = {"applyButton", "btnFullScreen", "btnAutoFraming", "btnVoiceTracking",
+                                "btnSmartGallery", "GetVersion", "lpfOn", "ufuMode", "StartUpd",
+                                "upgradeMode", "refOn"};
+
+enum class Start { Camera, UpgradeIdle, Awaiting, Uploading, DevicePhase };
+
+// The input, read front to back.
+struct Program
+{
+    const std::uint8_t *data = nullptr;
+    std::size_t size = 0;
+    std::size_t at = 0;
+
+    bool done() const { return at >= size; }
+    std::uint8_t next() { return at < size ? data[at++] : 0; }
+};
+
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        std::abort();
+    }
+}
+
+class Driver : public QObject
+{
+public:
+    Driver()
+        : camera(sim::VirtualCamera::instance())
+    {
+        qApp->installEventFilter(this);
+        const QString path = dir.filePath(QStringLiteral("image.bin"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write the test image");
+        QByteArray image(kImageSize, '\0');
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = char((i * 37 + 11) & 0xFF);
+        file.write(image);
+        imagePath = path;
+    }
+
+    void run(const std::uint8_t *data, std::size_t size);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void newWindow();
+    bool prepare(Start start, bool panel);
+    bool toIdle();
+    bool idle() const;
+    void resetCamera();
+    void clearFaults();
+    void connectAs(sim::Identity identity);
+    void adoptTimers();
+    QTimer *timer(const char *role) const;
+    bool fire(const char *role);
+    void poll(int ticks);
+    void drain();
+    void click(const char *name);
+    void runOperation();
+    void answerBox();
+    void settle();
+
+    sim::VirtualCamera &camera;
+    QTemporaryDir dir;
+    QString imagePath;
+    std::unique_ptr<MainWindow> window;
+    Program program;
+    bool paint = false;
+    bool readFails = false;
+    bool silent = false;
+    // Set by every operation that may leave the window's handles stale.
+    bool linkTouched = true;
+    sim::Identity connected = sim::Identity::Normal;
+    int holdNextBox = 0;
+    int boxDepth = 0;
+};
+
+bool Driver::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::UpdateRequest:
+    case QEvent::Paint:
+    case QEvent::Expose:
+        return !paint;
+    case QEvent::Show:
+        // A dialog about to run its own event loop: answer it from inside
+        // that loop, as soon as it starts.
+        if (qobject_cast<QDialog *>(watched))
+            QMetaObject::invokeMethod(this, [this] { answerBox(); }, Qt::QueuedConnection);
+        return false;
+    default:
+        return false;
+    }
+}
+
+void Driver::answerBox()
+{
+    QPointer<QWidget> modal = QApplication::activeModalWidget();
+    if (!modal)
+        return;
+    ++boxDepth;
+    // Operations held for this box run while it is open, so replies are
+    // dispatched from inside the dispatch that opened it.
+    for (int held = holdNextBox; held > 0 && boxDepth <= kMaxBoxDepth && !program.done(); --held) {
+        holdNextBox = 0;
+        runOperation();
+    }
+    holdNextBox = 0;
+    --boxDepth;
+    if (!modal || !modal->isVisible())
+        return;
+    if (auto *files = qobject_cast<QFileDialog *>(modal.data())) {
+        files->selectFile(imagePath);
+        QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
+        if (files && files->isVisible())
+            files->reject();
+        return;
+    }
+    if (auto *dialog = qobject_cast<QDialog *>(modal.data()))
+        dialog->accept();
+}
+
+void Driver::newWindow()
+{
+    window.reset();
+    resetCamera();
+    window = std::make_unique<MainWindow>();
+    window->show();
+    adoptTimers();
+    // Chooses the image once per window; the path outlives every upgrade.
+    click("upgradeMode");
+    click("SelectFile");
+    click("upgradeMode");
+    settle();
+}
+
+// Marks the window's timers by what they do and stretches them to a day, so
+// only the harness fires them. The poll timer is replaced at every connect,
+// so this runs after every operation.
+void Driver::adoptTimers()
+{
+    const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QTimer *found : timers) {
+        // The role is kept in the object name, which is cheap to compare.
+        if (found->objectName().isEmpty()) {
+            const char *role = nullptr;
+            if (found->isSingleShot())
+                role = "startAck";
+            else if (found->interval() == 1500)
+                role = "watch";
+            else if (found->interval() == 200)
+                role = "level";
+            else if (found->interval() == 1)
+                role = "upload";
+            else if (found->interval() == 20)
+                role = "poll";
+            else
+                continue;
+            found->setObjectName(QLatin1String(role));
+        }
+        if (found->interval() != kDay) {
+            const bool active = found->isActive();
+            found->setInterval(kDay);
+            if (!active)
+                found->stop();
+        }
+    }
+}
+
+QTimer *Driver::timer(const char *role) const
+{
+    const QLatin1String wanted(role);
+    const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QTimer *found : timers) {
+        if (found->isActive() && found->objectName() == wanted)
+            return found;
+    }
+    return nullptr;
+}
+
+// Does what the timer would do on its own when it runs out.
+bool Driver::fire(const char *role)
+{
+    QTimer *found = timer(role);
+    if (!found)
+        return false;
+    if (found->isSingleShot())
+        found->stop();
+    QMetaObject::invokeMethod(found, "timeout");
+    adoptTimers();
+    return true;
+}
+
+void Driver::poll(int ticks)
+{
+    for (int i = 0; i < ticks; ++i) {
+        if (!fire("poll"))
+            return;
+    }
+}
+
+void Driver::drain()
+{
+    for (int i = 0; i < kMaxDrainTicks && camera.pendingReports() > 0; ++i) {
+        if (!fire("poll"))
+            return;
+    }
+}
+
+void Driver::click(const char *name)
+{
+    if (auto *button = window->findChild<QAbstractButton *>(QString::fromLatin1(name)))
+        button->click();
+    adoptTimers();
+}
+
+void Driver::settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    adoptTimers();
+}
+
+// Takes back every fault and report the last input left in the camera,
+// without touching the connection.
+void Driver::clearFaults()
+{
+    camera.setReadFails(false);
+    camera.setSilent(false);
+    camera.failNextDataWrites(0);
+    camera.vanishAfterDataReports(0);
+    camera.setStartAck(sim::AckMode::Never);
+    camera.dropPendingReports();
+    camera.clearRecords();
+    readFails = false;
+    silent = false;
+}
+
+void Driver::resetCamera()
+{
+    // Every handle the window holds dies here.
+    linkTouched = true;
+    camera.reset();
+    camera.setReadWaits(false);
+    camera.setStartAck(sim::AckMode::Never);
+    // The device phase is played by the input, not by a schedule.
+    camera.setProgressPlan({}, 0ms, std::chrono::milliseconds(kDay), "V2.0.0");
+    camera.setUpgradeReturnDelay(0ms);
+    readFails = false;
+    silent = false;
+}
+
+// Connects from scratch through two presence checks (gone, then back), which
+// works even while an upgrade has Refresh disabled.
+void Driver::connectAs(sim::Identity identity)
+{
+    camera.detach();
+    fire("watch");
+    camera.attach(identity);
+    fire("watch");
+    drain();
+    connected = identity;
+    linkTouched = false;
+}
+
+bool Driver::idle() const
+{
+    return window->findChild<QWidget *>(QStringLiteral("StartUpd"))->isEnabled() && !timer("startAck")
+        && !timer("upload") && !QApplication::activeModalWidget();
+}
+
+// Ends whatever upgrade the last input left running, the way the device
+// would: a finished upload, then its final progress report.
+bool Driver::toIdle()
+{
+    if (idle())
+        return true;
+    fire("startAck");
+    if (idle())
+        return true;
+    if (linkTouched || !camera.isAttached() || camera.identity() != sim::Identity::Upgrade
+        || connected != sim::Identity::Upgrade) {
+        resetCamera();
+        connectAs(sim::Identity::Upgrade);
+    }
+    for (int i = 0; i < 4 && timer("upload"); ++i)
+        fire("upload");
+    camera.dropPendingReports();
+    camera.queueReply(0x22, 0x04, QByteArray(1, char(100)));
+    drain();
+    return idle();
+}
+
+bool Driver::prepare(Start start, bool panel)
+{
+    clearFaults();
+    if (!window)
+        newWindow();
+    if (!idle()) {
+        if (!toIdle()) {
+            newWindow();
+            if (!toIdle())
+                qFatal("a new window is not idle");
+        }
+    }
+    // Reconnecting costs more than most inputs, so a connection the last
+    // input left alone is used again.
+    const sim::Identity wanted = start == Start::Camera ? sim::Identity::Normal : sim::Identity::Upgrade;
+    if (linkTouched || !camera.isAttached() || camera.identity() != wanted || connected != wanted) {
+        resetCamera();
+        connectAs(wanted);
+    }
+    if (start >= Start::Awaiting) {
+        click("StartUpd");
+        if (start >= Start::Uploading) {
+            camera.queueReply(0x22, 0x01, QByteArray(1, '\0'));
+            drain();
+        }
+        if (start == Start::DevicePhase) {
+            fire("upload");
+            drain();
+        }
+    }
+    const bool shown = window->findChild<QWidget *>(QStringLiteral("StartUpd"))->isVisible();
+    if (shown != panel)
+        click("upgradeMode");
+    camera.clearRecords();
+    return true;
+}
+
+void Driver::runOperation()
+{
+    const std::uint8_t op = program.next();
+    if (op < 0x80 || op >= 0xC0) {
+        // A raw report of up to 64 bytes, cut short where the input ends.
+        const int length = op < 0x80 ? op % 65 : program.next() % 65;
+        QByteArray report;
+        for (int i = 0; i < length && !program.done(); ++i)
+            report.append(char(program.next()));
+        camera.queueReport(report);
+        return;
+    }
+    if (op < 0x90) {
+        // A well-formed reply, checksum included, in either group.
+        const quint8 group = (op & 1) ? 0x22 : 0x20;
+        const quint8 code = program.next();
+        const int length = program.next() % 58;
+        QByteArray payload;
+        for (int i = 0; i < length && !program.done(); ++i)
+            payload.append(char(program.next()));
+        camera.queueReply(group, code, payload);
+        return;
+    }
+    if (op < 0xA0) {
+        poll((op & 0x0F) + 1);
+        return;
+    }
+    if (op >= 0xAC && op < 0xAC + int(sizeof kButtons / sizeof *kButtons)) {
+        // CAMERA_ENTER_UPD makes the camera leave the bus.
+        linkTouched = linkTouched || qstrcmp(kButtons[op - 0xAC], "ufuMode") == 0;
+        click(kButtons[op - 0xAC]);
+        return;
+    }
+    switch (op) {
+    case 0xA0:
+        drain();
+        break;
+    case 0xA1:
+        fire("startAck");
+        break;
+    case 0xA2:
+        fire("upload");
+        break;
+    case 0xA3:
+        linkTouched = true;
+        click("Refresh");
+        break;
+    case 0xA4:
+        linkTouched = true;
+        fire("watch");
+        break;
+    case 0xA5:
+        linkTouched = true;
+        camera.detach();
+        break;
+    case 0xA6:
+        linkTouched = true;
+        camera.attach(sim::Identity::Normal);
+        break;
+    case 0xA7:
+        linkTouched = true;
+        camera.attach(sim::Identity::Upgrade);
+        break;
+    case 0xA8:
+        readFails = !readFails;
+        camera.setReadFails(readFails);
+        break;
+    case 0xA9:
+        camera.failNextDataWrites(program.next() % 4);
+        break;
+    case 0xAA:
+        linkTouched = true;
+        camera.vanishAfterDataReports(program.next() % 4);
+        break;
+    case 0xAB:
+        holdNextBox = program.next() % 8;
+        break;
+    case 0xB7:
+        silent = !silent;
+        camera.setSilent(silent);
+        break;
+    case 0xB8:
+        settle();
+        break;
+    default:
+        poll(1);
+        break;
+    }
+}
+
+void Driver::run(const std::uint8_t *data, std::size_t size)
+{
+    if (size == 0)
+        return;
+    program = Program{data, size, 1};
+    const int startByte = data[0];
+    const Start start = Start(startByte % 5);
+    paint = false;
+    holdNextBox = 0;
+    prepare(start, true);
+    paint = (startByte & 0xF8) == 0x08;
+
+    while (!program.done())
+        runOperation();
+    if (paint)
+        window->repaint();
+    paint = false;
+    settle();
+
+    for (const QString &fault : camera.formatViolations()) {
+        if (fault.startsWith(QLatin1String("control:"))) {
+            std::fprintf(stderr, "the window wrote a malformed frame: %s\n", qPrintable(fault));
+            std::abort();
+        }
+    }
+    camera.clearRecords();
+}
+
+Driver *driver = nullptr;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietMessages);
+    static int qtArgc = 1;
+    static char *qtArgv[] = {(*argv)[0], nullptr};
+    Q_UNUSED(argc);
+    new QApplication(qtArgc, qtArgv);
+    driver = new Driver;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    driver->run(data, size);
+    return 0;
+}
