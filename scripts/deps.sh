@@ -21,6 +21,9 @@ PACKAGING_PACKAGES=(
 
 # The sanitizer build, the fuzz targets and the leak check.
 HARDENING_PACKAGES=(
+    clang-14              # builds the fuzz targets
+    libclang-rt-14-dev    # libFuzzer and clang's sanitizer runtimes
+    valgrind              # scripts/valgrind-session.sh
 )
 
 as_root() {

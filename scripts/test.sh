@@ -6,6 +6,25 @@ source scripts/deps.sh
 
 ensure_packages "${BUILD_PACKAGES[@]}"
 ensure_packages "${PACKAGING_PACKAGES[@]}"
+ensure_packages "${HARDENING_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(build_jobs)"
 ctest --test-dir build --output-on-failure -j "$(build_jobs)"
+
+# The whole suite again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report fails the test that caused it. The
+# soak runs fewer rounds here, its full count ran in the plain build.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCAMERA_CONFIG_SANITIZE=ON
+cmake --build build-asan -j "$(build_jobs)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
+SOAK_ROUNDS=200 \
+    ctest --test-dir build-asan --output-on-failure -j "$(build_jobs)"
+
+# A short run of each fuzz target (clang and libFuzzer), from the seed
+# corpus kept in fuzz/corpus.
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCAMERA_CONFIG_BUILD_FUZZERS=ON -DCAMERA_CONFIG_BUILD_TESTS=OFF
+cmake --build build-fuzz -j "$(build_jobs)" --target fuzz_frames fuzz_window
+ctest --test-dir build-fuzz/fuzz --output-on-failure -j "$(build_jobs)"
