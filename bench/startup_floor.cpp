@@ -1,0 +1,17 @@
+// The floor of figure 4: the least a Qt widgets program does to show a
+// window, an empty QMainWindow, ending once it has been painted.
+
+#include "startup_shown.h"
+
+#include <QApplication>
+#include <QMainWindow>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QMainWindow window;
+    startup::ShownProbe probe;
+    window.installEventFilter(&probe);
+    window.show();
+    return app.exec();
+}
