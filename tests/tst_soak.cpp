@@ -234,7 +234,7 @@ void SoakTest::quietCamera()
     camera.setReplyDelay(0ms);
     camera.setStartAck(sim::AckMode::Immediate);
     camera.setUpgradeReturnDelay(5ms);
-    camera.setProgressPlan({40, 100}, 2ms, 2ms, "V2.0.0");
+    camera.setProgressPlan({100}, 2ms, 2ms, "V2.0.0");
 }
 
 // Faults that only slow the exchange down: junk before replies, repeated
@@ -363,7 +363,7 @@ QString SoakTest::faultyUpgrade(Round round, QRandomGenerator &random)
         box = kWriteError;
         break;
     case Round::StartAckLate:
-        camera.setStartAck(sim::AckMode::Delayed, 0, std::chrono::milliseconds(100 + random.bounded(500)));
+        camera.setStartAck(sim::AckMode::Delayed, 0, std::chrono::milliseconds(100 + random.bounded(300)));
         succeeds = true;
         break;
     case Round::StartAckTooLate:
