@@ -28,6 +28,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -493,8 +494,11 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
 
     while (!program.done())
         runOperation();
-    if (paint)
-        window->repaint();
+    if (paint) {
+        // Drawn into an image: the window is never exposed on screen here.
+        QImage picture(window->size(), QImage::Format_ARGB32_Premultiplied);
+        window->render(&picture);
+    }
     paint = false;
     settle();
 
