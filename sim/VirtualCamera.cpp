@@ -899,7 +899,7 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         if (!d->reports.empty()) {
             const QByteArray report = d->reports.front();
             d->reports.pop_front();
-            if (d->leaveWhenRead && d->reports.empty()) {
+            if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
                 d->leaveWhenRead = false;
                 d->unplug();
             }
