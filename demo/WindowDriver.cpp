@@ -197,6 +197,10 @@ void WindowDriver::answerModal()
         }
         m_fileAnswered = true;
         dialog->selectFile(m_imagePath);
+        // selectFile leaves the name field alone while it has the focus;
+        // put the whole path there so accept() finds it.
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(m_imagePath);
         QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         if (dialog->isVisible()) {
             dialog->reject();

@@ -28,6 +28,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
@@ -173,6 +174,10 @@ void Driver::answerBox()
         return;
     if (auto *files = qobject_cast<QFileDialog *>(modal.data())) {
         files->selectFile(imagePath);
+        // selectFile leaves the name field alone while it has the focus;
+        // put the whole path there so accept() finds it.
+        if (auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(imagePath);
         QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
         if (files && files->isVisible())
             files->reject();

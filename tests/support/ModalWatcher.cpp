@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -99,6 +100,10 @@ void ModalWatcher::poll()
             return;
         }
         dialog->selectFile(path);
+        // selectFile leaves the name field alone while it has the focus, which
+        // depends on timing; put the whole path there so accept() finds it.
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(path);
         QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         // A dialog that refused the path (it does not exist) is cancelled
         // rather than left open.
