@@ -4,9 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}"
-ensure_packages "${PACKAGING_PACKAGES[@]}"
-ensure_packages "${HARDENING_PACKAGES[@]}"
+# One call, so that apt-get update runs at most once.
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" "${HARDENING_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(build_jobs)"
 ctest --test-dir build --output-on-failure -j "$(build_jobs)"
