@@ -123,14 +123,6 @@ QByteArray randomImage(QRandomGenerator &random, int size)
     return image;
 }
 
-quint8 sumOf(const QByteArray &bytes)
-{
-    quint8 sum = 0;
-    for (char byte : bytes)
-        sum = quint8(sum + quint8(byte));
-    return sum;
-}
-
 } // namespace
 
 class SoakTest : public QObject
@@ -401,7 +393,7 @@ QString SoakTest::faultyUpgrade(Round round, QRandomGenerator &random)
     if (succeeds) {
         if (!waitFor([&] { return boxShown(kCompleted) && unlocked(); }, waitMs))
             return QStringLiteral("upgrade did not complete (boxes: %1)").arg(m_h->modals.texts().join(QLatin1String(" | ")));
-        if (camera.receivedImage() != image || camera.completeChecksum() != sumOf(image))
+        if (camera.receivedImage() != image || camera.completeChecksum() != byteSumOf(image))
             return QStringLiteral("image damaged on the way (%1 of %2 bytes)").arg(camera.receivedImage().size()).arg(image.size());
     } else if (devicePhase) {
         // The completion has gone out (or was lost with the device); the
@@ -564,8 +556,8 @@ QString SoakTest::cleanUpgrade(QRandomGenerator &random)
         return QStringLiteral("clean upgrade announced %1 of %2 bytes").arg(camera.announcedSize()).arg(image.size());
     if (camera.receivedImage() != image)
         return QStringLiteral("clean upgrade: image differs (%1 of %2 bytes)").arg(camera.receivedImage().size()).arg(image.size());
-    if (camera.completeChecksum() != sumOf(image))
-        return QStringLiteral("clean upgrade: checksum %1, expected %2").arg(camera.completeChecksum()).arg(sumOf(image));
+    if (camera.completeChecksum() != byteSumOf(image))
+        return QStringLiteral("clean upgrade: checksum %1, expected %2").arg(camera.completeChecksum()).arg(byteSumOf(image));
     if (!camera.formatViolations().isEmpty())
         return QStringLiteral("clean upgrade: %1").arg(camera.formatViolations().join(QLatin1String("; ")));
     return checkRestingState(false);

@@ -36,14 +36,6 @@ QByteArray patternImage(qint64 size, int seed = 1)
     return image;
 }
 
-quint8 sumOf(const QByteArray &bytes)
-{
-    quint8 sum = 0;
-    for (char byte : bytes)
-        sum = quint8(sum + quint8(byte));
-    return sum;
-}
-
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {
     const QString path = dir.filePath(name);
@@ -301,14 +293,14 @@ void UpgradeTest::fullUploads()
     QCOMPARE(start.mid(7, 4).toHex(), QByteArray::number(size, 16).rightJustified(8, '0'));
     QCOMPARE(h.camera.dataReportCount(), reports);
     QCOMPARE(h.camera.receivedImage(), image);
-    QCOMPARE(h.camera.completeChecksum(), int(sumOf(image)));
+    QCOMPARE(h.camera.completeChecksum(), int(byteSumOf(image)));
     QVERIFY2(h.camera.formatViolations().isEmpty(), qPrintable(h.camera.formatViolations().join(QLatin1Char('\n'))));
 
     QVERIFY(h.log.contains(QStringLiteral("UPGRADE_START sent: %1 bytes, writeRes: 64").arg(size)));
     QVERIFY(h.log.contains(QStringLiteral("Upgrade started successfully.")));
     QVERIFY(h.log.contains(QStringLiteral("Upload initiated.")));
     QVERIFY(h.log.contains(QStringLiteral("Sent upload complete packet, writeRes: 64 checksum: \"%1\"")
-                               .arg(QString::number(sumOf(image), 16))));
+                               .arg(QString::number(byteSumOf(image), 16))));
     QVERIFY(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")));
     QVERIFY(h.log.contains(QStringLiteral("Upgrade progress: 100 %")));
     QCOMPARE(h.find<QLabel>("DOWNLOAD")->text(), QStringLiteral("UPGRADE:"));
@@ -452,7 +444,7 @@ void UpgradeTest::writeRetriesAndAbort()
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
     QCOMPARE(h.camera.receivedImage(), image);
-    QCOMPARE(h.camera.completeChecksum(), int(sumOf(image)));
+    QCOMPARE(h.camera.completeChecksum(), int(byteSumOf(image)));
 }
 
 void UpgradeTest::deviceVanishesMidUpload()

@@ -65,9 +65,14 @@ QByteArray cameraReply(quint8 group, quint8 code, const QByteArray &payload, int
     report[5] = char(payload.size());
     for (int i = 0; i < payload.size() && 7 + i < size - 1; ++i)
         report[7 + i] = payload.at(i);
-    quint8 sum = 0;
-    for (int i = 0; i < size - 1; ++i)
-        sum = quint8(sum + quint8(report.at(i)));
-    report[size - 1] = char(sum);
+    report[size - 1] = char(byteSumOf(report.left(size - 1)));
     return report;
+}
+
+quint8 byteSumOf(const QByteArray &bytes)
+{
+    quint8 sum = 0;
+    for (char byte : bytes)
+        sum = quint8(sum + quint8(byte));
+    return sum;
 }

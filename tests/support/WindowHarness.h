@@ -46,5 +46,8 @@ public:
     std::unique_ptr<MainWindow> window;
 };
 
+// The 8-bit wrap-around sum of every byte, as the device computes it.
+quint8 byteSumOf(const QByteArray &bytes);
+
 // Builds a well-formed reply the way the camera would send it.
 QByteArray cameraReply(quint8 group, quint8 code, const QByteArray &payload, int size = 64);
