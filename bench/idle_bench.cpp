@@ -62,15 +62,7 @@ Usage floorUsage(int milliseconds)
 {
     QMainWindow window;
     window.show();
-    hid_device *control = nullptr;
-    hid_device_info *devices = hid_enumerate(sim::kNormalVendorId, sim::kNormalProductId);
-    for (hid_device_info *info = devices; info; info = info->next) {
-        if (info->usage_page == sim::kControlUsagePage && !control)
-            control = hid_open_path(info->path);
-    }
-    hid_free_enumeration(devices);
-    if (!control)
-        fail(QStringLiteral("the floor could not open the control interface"));
+    hid_device *control = openCameraControlInterface();
 
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [control] {

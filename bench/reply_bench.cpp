@@ -148,15 +148,7 @@ void windowPath(int reports)
         return nanoseconds;
     };
 
-    hid_device *control = nullptr;
-    hid_device_info *devices = hid_enumerate(sim::kNormalVendorId, sim::kNormalProductId);
-    for (hid_device_info *info = devices; info; info = info->next) {
-        if (info->usage_page == sim::kControlUsagePage && !control)
-            control = hid_open_path(info->path);
-    }
-    hid_free_enumeration(devices);
-    if (!control)
-        fail(QStringLiteral("the floor could not open the control interface"));
+    hid_device *control = openCameraControlInterface();
     QTimer floorTimer;
     QObject::connect(&floorTimer, &QTimer::timeout, [control] {
         frame::CommandBuffer buffer{};

@@ -1,5 +1,7 @@
 #include "BenchCommon.h"
 
+#include "VirtualCamera.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QTextStream>
@@ -182,6 +184,20 @@ QString ratioText(double ratio)
 QString verdict(bool met)
 {
     return met ? QStringLiteral("met") : QStringLiteral("MISSED");
+}
+
+hid_device *openCameraControlInterface()
+{
+    hid_device *control = nullptr;
+    hid_device_info *devices = hid_enumerate(sim::kNormalVendorId, sim::kNormalProductId);
+    for (hid_device_info *info = devices; info; info = info->next) {
+        if (info->usage_page == sim::kControlUsagePage && !control)
+            control = hid_open_path(info->path);
+    }
+    hid_free_enumeration(devices);
+    if (!control)
+        fail(QStringLiteral("the floor could not open the control interface"));
+    return control;
 }
 
 } // namespace bench

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <hidapi/hidapi.h>
+
 // What every benchmark program shares: clocks, readings from /proc, the
 // image files the uploads stream, and the rows of the result table that
 // bench/run gathers from every program.
@@ -66,6 +68,10 @@ void progress(const QString &text);
 // Ends the program: a benchmark that measured something other than what it
 // claims must not print a number.
 [[noreturn]] void fail(const QString &why);
+
+// Opens the attached camera's control interface directly, as the floors do;
+// stops the run if it cannot.
+hid_device *openCameraControlInterface();
 
 QString number(double value, int decimals);
 QString ratioText(double ratio);
