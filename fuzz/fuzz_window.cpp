@@ -7,10 +7,10 @@
 // awaiting acceptance, uploading, or in the device phase.
 //
 // Input layout: byte 0 picks the starting point (its value modulo 5) and
-// whether the window is painted (only when its top five bits are 00001:
-// painting runs no code of ours and costs more than the rest of an input,
-// so it is kept rare). The upgrade panel starts open; an operation can
-// close it.
+// whether the window is shown and painted (only when its top five bits are
+// 00001: painting runs no code of ours and costs more than the rest of an
+// input, so it is kept rare). The upgrade panel starts open; an operation
+// can close it.
 // The remaining bytes are a program of operations, see runOperation().
 //
 // Speed matters here, so the window's timers are not left to the clock:
@@ -26,6 +26,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -41,12 +42,118 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+
+#include <dlfcn.h>
 
 // The upload pauses 5 ms after every refused data report. Here those pauses
 // would make write faults cost more than everything else put together, so
 // the pause is made empty for this program; nothing depends on its length.
 void QThread::msleep(unsigned long) {}
+
+// Toolkit work that runs none of the window's own code but cost more than
+// everything else in an input: laying out and styling message boxes, and
+// parsing style sheets. On ordinary inputs both are stood in for here; on the
+// inputs that are painted (see below) the real ones run, so the window is
+// drawn exactly as a user would see it.
+//
+// - A message box becomes a bare event loop with no widget. What matters to
+//   the window is kept: the box runs an event loop of its own, inside which
+//   timers fire and replies are handled, and the operations an input holds
+//   for a box run inside it, as they do for a real one.
+// - A style sheet is kept as a property of its widget and applied for real
+//   when the window is next painted.
+namespace {
+
+bool realToolkit = false;
+// Set by the driver: runs inside every bare box before it closes.
+std::function<void()> bareBoxOpened;
+
+template<typename Function>
+Function realFunction(const char *symbol)
+{
+    void *found = dlsym(RTLD_NEXT, symbol);
+    if (!found)
+        qFatal("the toolkit has no %s", symbol);
+    return reinterpret_cast<Function>(found);
+}
+
+using StaticBox = QMessageBox::StandardButton (*)(QWidget *, const QString &, const QString &,
+                                                  QMessageBox::StandardButtons, QMessageBox::StandardButton);
+using SheetSetter = void (*)(QWidget *, const QString &);
+
+SheetSetter realSetStyleSheet()
+{
+    static const SheetSetter setter = realFunction<SheetSetter>("_ZN7QWidget13setStyleSheetERK7QString");
+    return setter;
+}
+
+const char kSheetProperty[] = "fuzzStyleSheet";
+
+QMessageBox::StandardButton runBox(StaticBox real, QWidget *parent, const QString &title, const QString &text,
+                                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton standard)
+{
+    if (realToolkit)
+        return real(parent, title, text, buttons, standard);
+    QEventLoop loop;
+    QMetaObject::invokeMethod(
+        &loop,
+        [&loop] {
+            if (bareBoxOpened)
+                bareBoxOpened();
+            loop.quit();
+        },
+        Qt::QueuedConnection);
+    loop.exec(QEventLoop::DialogExec);
+    return QMessageBox::Ok;
+}
+
+// Applies every sheet the window has been given, for a painted input.
+void applyStyleSheets(QWidget *window)
+{
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    for (QWidget *widget : widgets) {
+        const QVariant sheet = widget->property(kSheetProperty);
+        if (sheet.isValid())
+            realSetStyleSheet()(widget, sheet.toString());
+    }
+}
+
+} // namespace
+
+QMessageBox::StandardButton QMessageBox::warning(QWidget *parent, const QString &title, const QString &text,
+                                                 StandardButtons buttons, StandardButton standard)
+{
+    static const StaticBox real = realFunction<StaticBox>(
+        "_ZN11QMessageBox7warningEP7QWidgetRK7QStringS4_6QFlagsINS_14StandardButtonEES6_");
+    return runBox(real, parent, title, text, buttons, standard);
+}
+
+QMessageBox::StandardButton QMessageBox::information(QWidget *parent, const QString &title,
+                                                     const QString &text, StandardButtons buttons,
+                                                     StandardButton standard)
+{
+    static const StaticBox real = realFunction<StaticBox>(
+        "_ZN11QMessageBox11informationEP7QWidgetRK7QStringS4_6QFlagsINS_14StandardButtonEES6_");
+    return runBox(real, parent, title, text, buttons, standard);
+}
+
+QMessageBox::StandardButton QMessageBox::critical(QWidget *parent, const QString &title, const QString &text,
+                                                  StandardButtons buttons, StandardButton standard)
+{
+    static const StaticBox real = realFunction<StaticBox>(
+        "_ZN11QMessageBox8criticalEP7QWidgetRK7QStringS4_6QFlagsINS_14StandardButtonEES6_");
+    return runBox(real, parent, title, text, buttons, standard);
+}
+
+void QWidget::setStyleSheet(const QString &sheet)
+{
+    setProperty(kSheetProperty, sheet);
+    if (realToolkit)
+        realSetStyleSheet()(this, sheet);
+}
 
 namespace {
 
@@ -89,6 +196,7 @@ public:
         : camera(sim::VirtualCamera::instance())
     {
         qApp->installEventFilter(this);
+        bareBoxOpened = [this] { runHeldOperations(); };
         const QString path = dir.filePath(QStringLiteral("image.bin"));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
@@ -121,6 +229,7 @@ private:
     void click(const char *name);
     void runOperation();
     void answerBox();
+    void runHeldOperations();
     void settle();
 
     sim::VirtualCamera &camera;
@@ -161,15 +270,7 @@ void Driver::answerBox()
     QPointer<QWidget> modal = QApplication::activeModalWidget();
     if (!modal)
         return;
-    ++boxDepth;
-    // Operations held for this box run while it is open, so replies are
-    // dispatched from inside the dispatch that opened it.
-    for (int held = holdNextBox; held > 0 && boxDepth <= kMaxBoxDepth && !program.done(); --held) {
-        holdNextBox = 0;
-        runOperation();
-    }
-    holdNextBox = 0;
-    --boxDepth;
+    runHeldOperations();
     if (!modal || !modal->isVisible())
         return;
     if (auto *files = qobject_cast<QFileDialog *>(modal.data())) {
@@ -187,12 +288,27 @@ void Driver::answerBox()
         dialog->accept();
 }
 
+// Operations held for an open box run inside its event loop, so replies are
+// dispatched from inside the dispatch that opened it.
+void Driver::runHeldOperations()
+{
+    ++boxDepth;
+    for (int held = holdNextBox; held > 0 && boxDepth <= kMaxBoxDepth && !program.done(); --held) {
+        holdNextBox = 0;
+        runOperation();
+    }
+    holdNextBox = 0;
+    --boxDepth;
+}
+
 void Driver::newWindow()
 {
     window.reset();
     resetCamera();
+    // The window stays hidden except during painted inputs: while it is
+    // shown, every label the window changes lays it out again, which is
+    // toolkit work. None of the window's own code looks at visibility.
     window = std::make_unique<MainWindow>();
-    window->show();
     adoptTimers();
     // Chooses the image once per window; the path outlives every upgrade.
     click("upgradeMode");
@@ -388,7 +504,7 @@ bool Driver::prepare(Start start, bool panel)
             drain();
         }
     }
-    const bool shown = window->findChild<QWidget *>(QStringLiteral("StartUpd"))->isVisible();
+    const bool shown = window->findChild<QWidget *>(QStringLiteral("StartUpd"))->isVisibleTo(window.get());
     if (shown != panel)
         click("upgradeMode");
     camera.clearRecords();
@@ -496,6 +612,13 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
     holdNextBox = 0;
     prepare(start, true);
     paint = (startByte & 0xF8) == 0x08;
+    if (paint) {
+        // A painted input runs with the real boxes and sheets on a shown
+        // window.
+        realToolkit = true;
+        applyStyleSheets(window.get());
+        window->show();
+    }
 
     while (!program.done())
         runOperation();
@@ -503,6 +626,8 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
         // Drawn into an image: the window is never exposed on screen here.
         QImage picture(window->size(), QImage::Format_ARGB32_Premultiplied);
         window->render(&picture);
+        window->hide();
+        realToolkit = false;
     }
     paint = false;
     settle();
