@@ -729,6 +729,12 @@ void VirtualCamera::pump()
     d->runDue();
 }
 
+void VirtualCamera::cancelPlans()
+{
+    d->schedule.clear();
+    d->delayedInFlight = 0;
+}
+
 QVector<WrittenFrame> VirtualCamera::writtenFrames() const { return d->frames; }
 QVector<QByteArray> VirtualCamera::controlRequests() const { return d->requests; }
 

@@ -148,6 +148,9 @@ public:
 
     // Runs whatever the schedule holds that is due now.
     void pump();
+    // Forgets every action the camera has planned (late replies, progress
+    // reports, a reboot or a return to the bus) without touching the bus.
+    void cancelPlans();
 
     // --- Records ---------------------------------------------------------
     QVector<WrittenFrame> writtenFrames() const;           // every hid_write, in order

@@ -285,6 +285,17 @@ private slots:
         QVERIFY(opensAndCloses(openInterface(kUpgradeVendorId, kUpgradeProductId, kDataUsagePage)));
     }
 
+    void cancelledPlansNeverRun()
+    {
+        camera.setUpgradeReturnDelay(kShortDelay);
+        QCOMPARE(write(control, request(0x20, 0xD3)), kFrameSize);
+        camera.cancelPlans();
+        QTest::qWait(int(kShortDelay.count()) * 2);
+        camera.pump();
+        QVERIFY(!camera.isAttached());
+        QVERIFY(!opensAndCloses(hid_open(kUpgradeVendorId, kUpgradeProductId, nullptr)));
+    }
+
     void goodUploadIsFlashedAndTheCameraReboots()
     {
         becomeUpgradeDevice();
