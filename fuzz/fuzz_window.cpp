@@ -6,12 +6,14 @@
 // camera, connected to the upgrade device while idle, and an upgrade
 // awaiting acceptance, uploading, or in the device phase.
 //
-// Input layout: byte 0 picks the starting point (its value modulo 5) and
-// whether the window is shown and painted (only when its top five bits are
-// 00001: painting runs no code of ours and costs more than the rest of an
-// input, so it is kept rare). The upgrade panel starts open; an operation
-// can close it.
-// The remaining bytes are a program of operations, see runOperation().
+// Input layout: byte 0 picks the starting point (its value modulo 5). The
+// upgrade panel starts open; an operation can close it. The remaining bytes
+// are a program of operations, see runOperation().
+//
+// About one input in 64 is shown and painted, chosen by a hash of the whole
+// input. Painting runs no code of ours and costs more than the rest of an
+// input, so it is kept rare; a hash rather than a byte value, because the
+// fuzzer learns byte values from comparisons and would soon paint often.
 //
 // Speed matters here, so the window's timers are not left to the clock:
 // the harness stretches every timer the window owns to a day and fires them
@@ -404,10 +406,13 @@ void Driver::settle()
     adoptTimers();
 }
 
-// Takes back every fault and report the last input left in the camera,
-// without touching the connection.
+// Takes back every fault, report and plan the last input left in the
+// camera, without touching the connection. Plans matter most: every upload
+// that ends well plans a reboot a day later, and on a reused connection
+// those would pile up for the whole run.
 void Driver::clearFaults()
 {
+    camera.cancelPlans();
     camera.setReadFails(false);
     camera.setSilent(false);
     camera.failNextDataWrites(0);
@@ -601,6 +606,15 @@ void Driver::runOperation()
     }
 }
 
+// FNV-1a over the whole input; its low six bits pick the painted inputs.
+bool paintedInput(const std::uint8_t *data, std::size_t size)
+{
+    std::uint32_t hash = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i)
+        hash = (hash ^ data[i]) * 16777619u;
+    return (hash & 63u) == 0;
+}
+
 void Driver::run(const std::uint8_t *data, std::size_t size)
 {
     if (size == 0)
@@ -611,7 +625,7 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
     paint = false;
     holdNextBox = 0;
     prepare(start, true);
-    paint = (startByte & 0xF8) == 0x08;
+    paint = paintedInput(data, size);
     if (paint) {
         // A painted input runs with the real boxes and sheets on a shown
         // window.
