@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <thread>
@@ -310,17 +311,26 @@ struct VirtualCamera::State
     quint16 vendorId() const { return identity == Identity::Normal ? kNormalVendorId : kUpgradeVendorId; }
     quint16 productId() const { return identity == Identity::Normal ? kNormalProductId : kUpgradeProductId; }
 
+    // Whether the attached device answers to these IDs (0 matches any).
+    bool answersTo(quint16 vendor, quint16 product) const
+    {
+        return attached && (vendor == 0 || vendor == vendorId()) && (product == 0 || product == productId());
+    }
+
+    QByteArray path(int index) const
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "sim:%04x:%04x:%d", unsigned(vendorId()), unsigned(productId()), index);
+        return QByteArray(text);
+    }
+
     InterfaceInfo describe(int index) const
     {
         const InterfaceSpec &spec = interfaces.at(index);
         InterfaceInfo info;
         info.vendorId = vendorId();
         info.productId = productId();
-        info.path = QStringLiteral("sim:%1:%2:%3")
-                        .arg(info.vendorId, 4, 16, QLatin1Char('0'))
-                        .arg(info.productId, 4, 16, QLatin1Char('0'))
-                        .arg(index)
-                        .toLatin1();
+        info.path = path(index);
         info.releaseNumber = kReleaseNumber;
         info.usagePage = spec.usagePage;
         info.usage = spec.usage;
@@ -775,7 +785,7 @@ void VirtualCamera::noteCall(const char *function)
 QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 vendorId, quint16 productId) const
 {
     QVector<InterfaceInfo> found;
-    if (!d->attached || (vendorId != 0 && vendorId != d->vendorId()) || (productId != 0 && productId != d->productId()))
+    if (!d->answersTo(vendorId, productId))
         return found;
     for (int i = 0; i < d->interfaces.size(); ++i)
         found.append(d->describe(i));
@@ -800,18 +810,19 @@ quint64 VirtualCamera::openFirst(quint16 vendorId, quint16 productId, const QStr
     }
     if (d->probeFails[d->identity == Identity::Normal ? 0 : 1])
         return 0;
-    const QVector<InterfaceInfo> found = interfacesMatching(vendorId, productId);
-    if (found.isEmpty() || (serialNumber && *serialNumber != found.first().serialNumber))
+    if (!d->answersTo(vendorId, productId) || d->interfaces.isEmpty()
+        || (serialNumber && *serialNumber != QLatin1String(kSerialNumber)))
         return 0;
     return d->open(0);
 }
 
 quint64 VirtualCamera::openPath(const QByteArray &path)
 {
-    const QVector<InterfaceInfo> found = interfacesMatching(0, 0);
-    for (int i = 0; i < found.size(); ++i) {
-        if (found.at(i).path == path)
-            return d->openFailPages.contains(found.at(i).usagePage) ? 0 : d->open(i);
+    if (!d->attached)
+        return 0;
+    for (int i = 0; i < d->interfaces.size(); ++i) {
+        if (d->path(i) == path)
+            return d->openFailPages.contains(d->interfaces.at(i).usagePage) ? 0 : d->open(i);
     }
     return 0;
 }
