@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -34,6 +35,9 @@ private slots:
     void cameraConnectSequence();
     void upgradeConnectSequence();
     void stateTransitions();
+    void refreshAfterDeparture_data();
+    void refreshAfterDeparture();
+    void switchToUpgradeTakesCameraOffline();
     void bothIdentitiesAttached();
     void missingInterfaceShowsBox();
     void interfaceThatFailsToOpen();
@@ -138,16 +142,80 @@ void DeviceLinkTest::stateTransitions()
     QTRY_COMPARE_WITH_TIMEOUT(mode->text(), QStringLiteral("Mode: UPD"), 3000);
     QCOMPARE(device->styleSheet(), kOrange);
 
-    // Upgrade device -> Not found on the next watch tick (Refresh forgets
-    // the connection first, so it leaves the labels alone).
+    // Upgrade device -> Not found, on Refresh at once and on a watch tick;
+    // nothing of the device stays open either way.
     h.camera.detach();
     h.refresh();
-    QCOMPARE(device->text(), QStringLiteral("Device: UPD_DEVICES"));
+    QCOMPARE(device->text(), QStringLiteral("Device: Not Found"));
+    QCOMPARE(h.camera.openHandleCount(), 0);
     QVERIFY(h.connect(sim::Identity::Upgrade));
     h.camera.detach();
     QTRY_COMPARE_WITH_TIMEOUT(device->text(), QStringLiteral("Device: Not Found"), 3000);
-    QCOMPARE(h.camera.openHandleCount(), 2); // only the stale interface handles remain
+    QCOMPARE(h.camera.openHandleCount(), 0);
+    QCOMPARE(h.camera.doubleCloses(), 0);
     QCOMPARE(mode->text(), QStringLiteral("Mode: UPD"));
+}
+
+void DeviceLinkTest::refreshAfterDeparture_data()
+{
+    QTest::addColumn<int>("identity");
+    QTest::newRow("camera") << int(sim::Identity::Normal);
+    QTest::newRow("upgrade device") << int(sim::Identity::Upgrade);
+}
+
+void DeviceLinkTest::refreshAfterDeparture()
+{
+    // Refresh forgets the connection before it looks; finding nothing, it
+    // must still take the departed device down, and later ticks keep it so.
+    QFETCH(int, identity);
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity(identity)));
+    h.camera.detach();
+    h.refresh();
+    auto *device = h.find<QLabel>("deviceNameLabel");
+    auto *status = h.find<QLabel>("statusLabel");
+    QCOMPARE(device->text(), QStringLiteral("Device: Not Found"));
+    QCOMPARE(status->text(), QStringLiteral("Status: Disconnected"));
+    QCOMPARE(device->styleSheet(), kRed);
+    QCOMPARE(status->styleSheet(), kRed);
+    QCOMPARE(h.camera.openHandleCount(), 0);
+
+    auto *watch = h.find<QTimer>("watchTimer");
+    QVERIFY(watch);
+    QSignalSpy ticks(watch, &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 2, 5000);
+    QCOMPARE(status->text(), QStringLiteral("Status: Disconnected"));
+
+    // The camera no longer counts as online: Apply says so and writes nothing.
+    h.camera.clearRecords();
+    h.click("applyButton");
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Device offline")});
+    QVERIFY(h.camera.writtenFrames().isEmpty());
+    QCOMPARE(h.camera.doubleCloses(), 0);
+}
+
+void DeviceLinkTest::switchToUpgradeTakesCameraOffline()
+{
+    // The camera leaves for upgrade mode between two checks: camera
+    // commands must not go to the upgrade device.
+    WindowHarness h;
+    QVERIFY(h.connect(sim::Identity::Normal));
+    h.modals.queueInput(QStringLiteral("5291"));
+    h.click("exitButton_2");  // the level meters, which poll while the camera is online
+    h.camera.detach();
+    h.camera.attach(sim::Identity::Upgrade);
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"), 3000);
+    QVERIFY(h.drainReplies());
+    // Probe and the two interfaces of the upgrade device, nothing else.
+    QCOMPARE(h.camera.openHandleCount(), 3);
+
+    h.camera.clearRecords();
+    h.modals.clear();
+    h.click("applyButton");
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Device offline")});
+    QSignalSpy levelTicks(h.find<QTimer>("levelTimer"), &QTimer::timeout);
+    QTRY_VERIFY(levelTicks.count() >= 3);
+    QVERIFY(h.camera.writtenFrames().isEmpty());
 }
 
 void DeviceLinkTest::bothIdentitiesAttached()

@@ -76,36 +76,39 @@ void MainWindow::checkDevicePresence()
         return;
     }
 
-    if (m_cameraConnected || m_updConnected) {
-        if (m_cameraProbe) {
-            hid_close(m_cameraProbe);
-            m_cameraProbe = nullptr;
-        }
-        // The upgrade device's probe is closed too, so that it is not held
-        // on to after the device has gone.
-        if (m_updProbe) {
-            hid_close(m_updProbe);
-            m_updProbe = nullptr;
-        }
-        ui->deviceNameLabel->setText(QStringLiteral("Device: Not Found"));
-        ui->statusLabel->setText(QStringLiteral("Status: Disconnected"));
-        ui->deviceNameLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
-        ui->statusLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
-    }
+    // A look that finds nothing while the window still shows or holds a
+    // device takes it down, whether the look came from the timer or from
+    // Refresh (which has already cleared the flags, but not the probes).
+    const bool heldDevice = m_cameraConnected || m_updConnected || m_cameraProbe || m_updProbe;
     m_cameraConnected = false;
     m_updConnected = false;
+    if (heldDevice)
+        deviceNotFound();
+}
+
+void MainWindow::deviceNotFound()
+{
+    // Both probes are released, so that the camera no longer counts as
+    // online and the upgrade device is not held after it has gone.
+    closeHandle(m_cameraProbe);
+    closeHandle(m_updProbe);
+    ui->deviceNameLabel->setText(QStringLiteral("Device: Not Found"));
+    ui->statusLabel->setText(QStringLiteral("Status: Disconnected"));
+    ui->deviceNameLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
+    ui->statusLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
+    // The interfaces of a device that has gone are dead; nothing may be
+    // written to them any more, and a later connect opens new ones.
+    closeInterfaces();
+    if (stopUpgradeOnDeparture())
+        warnUpgradeInterrupted();
 }
 
 void MainWindow::connectCamera(hid_device *probe)
 {
-    if (m_cameraProbe)
-        hid_close(m_cameraProbe);
+    closeHandle(m_cameraProbe);
     m_cameraProbe = probe;
     // A camera back in normal mode means the upgrade device has left.
-    if (m_updProbe) {
-        hid_close(m_updProbe);
-        m_updProbe = nullptr;
-    }
+    closeHandle(m_updProbe);
     m_cameraConnected = true;
 
     const QString sheet = QString::fromUtf8(styles::kStatusCamera);
@@ -114,16 +117,25 @@ void MainWindow::connectCamera(hid_device *probe)
     setStatusLabels(sheet);
 
     closeInterfaces();
+    // An upgrade still under way on the upgrade device cannot go on with
+    // the camera's interfaces; it is stopped before they open, and the user
+    // told once the camera's connect requests are out.
+    const bool interrupted = stopUpgradeOnDeparture();
     openInterfaces(Personality::Camera);
     requestCameraMode();
     requestUvcName();
+    if (interrupted)
+        warnUpgradeInterrupted();
 }
 
 void MainWindow::connectUpgradeDevice(hid_device *probe)
 {
-    if (m_updProbe)
-        hid_close(m_updProbe);
+    closeHandle(m_updProbe);
     m_updProbe = probe;
+    // The camera has left for upgrade mode: it is no longer online, so
+    // Apply and the level requests do not write camera commands to the
+    // upgrade device.
+    closeHandle(m_cameraProbe);
     m_updConnected = true;
 
     ui->deviceNameLabel->setText(QStringLiteral("Device: UPD_DEVICES"));
@@ -142,18 +154,20 @@ void MainWindow::setStatusLabels(const QString &sheet)
     ui->Mode->setStyleSheet(sheet);
 }
 
+void MainWindow::closeHandle(hid_device *&handle)
+{
+    if (!handle)
+        return;
+    hid_close(handle);
+    handle = nullptr;
+}
+
 void MainWindow::closeInterfaces()
 {
-    if (m_dataDevice) {
-        hid_close(m_dataDevice);
-        m_openedDevices.removeAll(m_dataDevice);
-        m_dataDevice = nullptr;
-    }
-    if (m_controlDevice) {
-        hid_close(m_controlDevice);
-        m_openedDevices.removeAll(m_controlDevice);
-        m_controlDevice = nullptr;
-    }
+    m_openedDevices.removeAll(m_dataDevice);
+    closeHandle(m_dataDevice);
+    m_openedDevices.removeAll(m_controlDevice);
+    closeHandle(m_controlDevice);
 }
 
 void MainWindow::openInterfaces(Personality personality)
@@ -211,14 +225,18 @@ void MainWindow::openInterfaces(Personality personality)
 void MainWindow::restartPollTimer()
 {
     // A connect can run inside a message box opened by the dispatcher from
-    // this very timer's tick, so the old timer is stopped now and freed only
-    // once its signal has left the stack.
+    // this very timer's tick. The old timer is stopped and disconnected at
+    // once; deleteLater may free it while that box is still open, before its
+    // timeout signal has returned, which Qt allows: the emission notices the
+    // deleted sender, and the poll touches nothing of its timer after
+    // dispatching.
     if (m_pollTimer) {
         m_pollTimer->stop();
         m_pollTimer->disconnect(this);
         m_pollTimer->deleteLater();
     }
     m_pollTimer = new QTimer(this);
+    m_pollTimer->setObjectName(QStringLiteral("pollTimer"));
     connect(m_pollTimer, &QTimer::timeout, this, &MainWindow::pollControlInterface);
     m_pollTimer->start(kPollInterval);
 }
