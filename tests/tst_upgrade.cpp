@@ -1,6 +1,7 @@
 // The upgrade panel, the image choice and its checks, and whole upgrades
 // carried to the virtual camera, with the faults the exchange must survive.
 
+#include "FileFaults.h"
 #include "WindowHarness.h"
 #include "ui/StyleSheets.h"
 
@@ -10,7 +11,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <unistd.h>
@@ -22,6 +25,13 @@ using namespace std::chrono_literals;
 const char *const kPanelWidgets[] = {"label_2", "SelectFilePath", "SelectFile", "label", "Version",
                                      "ufuMode", "DOWNLOAD", "DownloadProgress", "StartUpd"};
 const char *const kLockedControls[] = {"SelectFile", "ufuMode", "StartUpd", "Refresh", "applyButton", "exitButton"};
+
+const QString kCompleted = QStringLiteral("Upgrade completed ,Device will reboot now!");
+const QString kDeviceLeft = QStringLiteral(
+    "The device left before the upgrade finished. If it comes back in upgrade mode, start the upgrade again.");
+const QString kImageUnreadable = QStringLiteral(
+    "The firmware image could not be read, so the upload was stopped and the device has only part of it. "
+    "Check the file and start the upgrade again.");
 
 QByteArray patternImage(qint64 size, int seed = 1)
 {
@@ -103,6 +113,16 @@ private slots:
     void imageChangedAfterChoice();
     void everyUploadShowsItsOwnPercentage();
     void closingWindowMidUploadSendsNothingMore();
+    void lastCheckNeedsBothInterfaces_data();
+    void lastCheckNeedsBothInterfaces();
+    void imageUnreadableMidUpload_data();
+    void imageUnreadableMidUpload();
+    void sizeRefusedAfterOpenReleasesImage();
+    void refusedCompletion();
+    void deviceLeavesBeforeTheEnd_data();
+    void deviceLeavesBeforeTheEnd();
+    void departureNoticedBetweenTicks();
+    void endReportMidStreamKeepsLock();
     void endToEndFromCameraMode();
 };
 
@@ -591,6 +611,257 @@ void UpgradeTest::endToEndFromCameraMode()
     h.refresh();
     QTRY_COMPARE_WITH_TIMEOUT(h.find<QLineEdit>("Version")->text(), QStringLiteral("V2.0.0"), 4000);
     QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Connected"));
+}
+
+void UpgradeTest::lastCheckNeedsBothInterfaces_data()
+{
+    QTest::addColumn<int>("missingPage");
+    QTest::newRow("no control interface") << 0xFF00;
+    QTest::newRow("no data interface") << 0xFF01;
+}
+
+void UpgradeTest::lastCheckNeedsBothInterfaces()
+{
+    // Without the data interface an upload could be announced and accepted
+    // but never sent; the start is refused instead, like a missing control.
+    QFETCH(int, missingPage);
+    QTemporaryDir dir;
+    WindowHarness h;
+    h.click("upgradeMode");
+    h.camera.setOpenFails(quint16(missingPage), true);
+    h.camera.attach(sim::Identity::Upgrade);
+    h.refresh();
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
+    h.modals.queueFile(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.click("SelectFile");
+    h.camera.clearRecords();
+    h.modals.clear();
+    h.click("StartUpd");
+    QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("upd info")});
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("UPD device not connect")});
+    QVERIFY(h.camera.writtenFrames().isEmpty());
+    QVERIFY(h.find<QWidget>("StartUpd")->isEnabled());
+    QVERIFY(h.find<QWidget>("exitButton")->isEnabled());
+}
+
+void UpgradeTest::imageUnreadableMidUpload_data()
+{
+    QTest::addColumn<bool>("readError");
+    QTest::addColumn<int>("bytesSent");
+    QTest::newRow("read error") << true << 0;
+    QTest::newRow("file cut short") << false << 700;
+}
+
+void UpgradeTest::imageUnreadableMidUpload()
+{
+    // The image fails after it was announced: a disk that went away, or a
+    // file cut short by another program. A few tries, then the upload is
+    // abandoned and the user told, never a completion frame for a part.
+    QFETCH(bool, readError);
+    QFETCH(int, bytesSent);
+    QTemporaryDir dir;
+    UpgradeBench h;
+    const QByteArray image = patternImage(5000, 5);
+    const QString path = writeFile(dir, QStringLiteral("image.bin"), image);
+    h.choose(path);
+    h.camera.setStartAck(sim::AckMode::Delayed, 0, 200ms);
+    h.click("StartUpd");
+    QVERIFY(h.locked());
+    // The image is open and announced; now it goes bad.
+    if (readError)
+        filefaults::failReads(path);
+    else
+        QVERIFY(QFile::resize(path, bytesSent));
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 5000);
+    filefaults::clear();
+    QCOMPARE(h.modals.titles().first(), QStringLiteral("Read Error"));
+    QCOMPARE(h.modals.texts().first(), kImageUnreadable);
+    QTRY_VERIFY(h.unlocked());
+    QCOMPARE(h.camera.announcedSize(), qint64(image.size()));
+    // What could be read went out; the device counts the last report's
+    // zero fill as image, since it was told of 5000 bytes.
+    QCOMPARE(h.camera.dataReportCount(), (bytesSent + 509) / 510);
+    QCOMPARE(h.camera.receivedImage().left(bytesSent), image.left(bytesSent));
+    QCOMPARE(h.camera.completeChecksum(), -1);
+    QCOMPARE(h.requests().count(qMakePair(0x22, 0x02)), 0);
+    const QString failed = QStringLiteral("Image read failed at byte %1 of 5000").arg(bytesSent);
+    QCOMPARE(h.log.count(failed), 3);
+    QCOMPARE(filefaults::openDescriptors(path), 0);
+
+    // With the file whole again, the next Start sends all of it.
+    writeFile(dir, QStringLiteral("image.bin"), image);
+    h.camera.setStartAck(sim::AckMode::Immediate);
+    h.modals.clear();
+    h.click("StartUpd");
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), kCompleted, 10000);
+    QCOMPARE(h.camera.receivedImage(), image);
+    QCOMPARE(h.camera.completeChecksum(), int(byteSumOf(image)));
+}
+
+void UpgradeTest::sizeRefusedAfterOpenReleasesImage()
+{
+    // The image passes its checks by name, but once opened it reports no
+    // bytes (it changed in between). The refusal box must find the image
+    // already let go: an acknowledgement read while the box is up must not
+    // start streaming a file nobody announced.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    const QString path = writeFile(dir, QStringLiteral("image.bin"), patternImage(3000));
+    h.choose(path);
+    h.camera.clearRecords();
+    filefaults::reportOpenSize(path, 0);
+    int descriptorsAtBox = -1;
+    bool ackTakenAtBox = false;
+    bool streamingAtBox = true;
+    h.modals.setHoldBoxes(true);
+    h.modals.onEachBox([&](int) {
+        descriptorsAtBox = filefaults::openDescriptors(path);
+        h.camera.queueReply(0x22, 0x01, QByteArray(1, '\0'));
+        QTimer::singleShot(0, [&] {
+            // Let the window read the acknowledgement, see whether it armed
+            // the stream, then close the box.
+            ackTakenAtBox = QTest::qWaitFor([&h] { return h.camera.pendingReports() == 0; }, 2000);
+            streamingAtBox = h.find<QTimer>("uploadTimer")->isActive();
+            h.modals.setHoldBoxes(false);
+        });
+    });
+    h.click("StartUpd");
+    filefaults::clear();
+    QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Selected file is empty.")});
+    QCOMPARE(descriptorsAtBox, 0);
+    QVERIFY(ackTakenAtBox);
+    QVERIFY(!streamingAtBox);
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade started successfully.")));
+    QVERIFY(!h.log.contains(QStringLiteral("Upload initiated.")));
+    QCOMPARE(h.camera.dataReportCount(), 0);
+    QVERIFY2(h.camera.formatViolations().isEmpty(), qPrintable(h.camera.formatViolations().join(QLatin1Char('\n'))));
+    QVERIFY(h.unlocked());
+}
+
+void UpgradeTest::refusedCompletion()
+{
+    // The device takes the image and then refuses it: the user is told and
+    // gets the controls back instead of waiting for progress that never comes.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
+    const QByteArray image = patternImage(2000, 6);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")), 5000);
+    QVERIFY(h.locked());
+    QCOMPARE(h.modals.count(), 0);
+
+    h.camera.queueReply(0x22, 0x03, QByteArray(1, char(7)));
+    QTRY_COMPARE(h.modals.count(), 1);
+    QCOMPARE(h.modals.titles().first(), QStringLiteral("Upd info"));
+    QCOMPARE(h.modals.texts().first(),
+             QStringLiteral("The device did not accept the uploaded image (error code 7). Start the upgrade again."));
+    QVERIFY(h.log.contains(QStringLiteral("Upgrade file upload failed with error code: 7")));
+    QTRY_VERIFY(h.unlocked());
+
+    // Only once: a repeated refusal after that is logged and nothing more.
+    h.camera.queueReply(0x22, 0x03, QByteArray(1, char(7)));
+    QVERIFY(h.drainReplies());
+    QCOMPARE(h.modals.count(), 1);
+}
+
+void UpgradeTest::deviceLeavesBeforeTheEnd_data()
+{
+    QTest::addColumn<int>("unplugAt");    // sim::UnplugPoint, or -1: comes back as the camera
+    QTest::newRow("gone after the last report") << int(sim::UnplugPoint::AfterLastDataReport);
+    QTest::newRow("gone at the completion") << int(sim::UnplugPoint::AtCompletion);
+    QTest::newRow("gone after acknowledging it") << int(sim::UnplugPoint::AfterCompletionAck);
+    QTest::newRow("back as the camera without 100 %") << -1;
+}
+
+void UpgradeTest::deviceLeavesBeforeTheEnd()
+{
+    // The device phase ends with the device's 100 %; a device that leaves
+    // before that ends it too, with a warning that says what to do.
+    QFETCH(int, unplugAt);
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
+    if (unplugAt >= 0)
+        h.camera.unplugDuringUpload(sim::UnplugPoint(unplugAt));
+    const QByteArray image = patternImage(2000, 8);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Sent upload complete packet.*"))) >= 0, 5000);
+    QVERIFY(h.locked());
+    if (unplugAt < 0) {
+        QVERIFY(h.drainReplies());
+        h.camera.detach();
+        h.camera.attach(sim::Identity::Normal);
+    }
+    // Refresh is locked: the watch timer notices.
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{kDeviceLeft}, 5000);
+    QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("Upd info")});
+    QTRY_VERIFY(h.unlocked());
+    QCOMPARE(h.camera.receivedImage(), image);
+    auto *status = h.find<QLabel>("statusLabel");
+    if (unplugAt < 0) {
+        QCOMPARE(status->text(), QStringLiteral("Status: Connected"));
+        QCOMPARE(status->styleSheet(), QString::fromUtf8(styles::kStatusCamera));
+    } else {
+        QCOMPARE(status->text(), QStringLiteral("Status: Disconnected"));
+        QCOMPARE(h.camera.openHandleCount(), 0);
+    }
+    QCOMPARE(h.camera.doubleCloses(), 0);
+}
+
+void UpgradeTest::departureNoticedBetweenTicks()
+{
+    // The presence check can see the device gone between two ticks of the
+    // stream, before a write fails. The stream must end there with the
+    // warning, not wait for interfaces that will never come back.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setDataWritePace(std::chrono::microseconds(20));
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(3 * 1024 * 1024, 12)));
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
+    // Hold the stream between ticks while the device goes away.
+    auto *upload = h.find<QTimer>("uploadTimer");
+    QVERIFY(upload);
+    upload->stop();
+    const int sent = h.camera.dataReportCount();
+    h.camera.detach();
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{kDeviceLeft}, 5000);
+    QTRY_VERIFY(h.unlocked());
+    QCOMPARE(h.camera.dataReportCount(), sent);
+    QCOMPARE(h.camera.completeChecksum(), -1);
+    QCOMPARE(h.camera.openHandleCount(), 0);
+    QVERIFY(!upload->isActive());
+}
+
+void UpgradeTest::endReportMidStreamKeepsLock()
+{
+    // A report of 100 % while the image is still streaming is shown and
+    // logged, but neither the completion box nor the unlock comes before the
+    // stream's own end and the device's real 100 %.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setProgressPlan({100}, 10ms, std::chrono::minutes(10), "V9.9.9");
+    h.camera.setDataWritePace(std::chrono::microseconds(100));
+    const QByteArray image = patternImage(3 * 1024 * 1024, 13);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    QVector<int> checksumAtBox;
+    h.modals.onEachBox([&h, &checksumAtBox](int) { checksumAtBox.append(h.camera.completeChecksum()); });
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
+    h.camera.queueReply(0x22, 0x04, QByteArray(1, char(100)));
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 20000);
+    QTRY_VERIFY(h.unlocked());
+    // The early report was handled while data was still going out.
+    const int early = h.log.indexOf(QStringLiteral("Upgrade progress: 100 %"));
+    const int end = h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Sent upload complete packet.*")));
+    QVERIFY(early >= 0 && end > early);
+    QCOMPARE(checksumAtBox, QVector<int>{int(byteSumOf(image))});
+    QCOMPARE(h.modals.texts(), QStringList{kCompleted});
+    QCOMPARE(h.camera.receivedImage(), image);
 }
 
 QTEST_MAIN(UpgradeTest)

@@ -52,6 +52,8 @@ private:
 
     // Device link.
     void checkDevicePresence();
+    void deviceNotFound();
+    void closeHandle(hid_device *&handle);
     void connectCamera(hid_device *probe);
     void connectUpgradeDevice(hid_device *probe);
     void openInterfaces(Personality personality);
@@ -87,6 +89,9 @@ private:
     void finishUpload();
     void onStartAckTimeout();
     void abortUpload();
+    void abortUnreadableImage();
+    bool stopUpgradeOnDeparture();
+    void warnUpgradeInterrupted();
     void releaseUploadFile();
     void handleUpgradeStartAck(quint8 status);
     void handleUploadCompleteAck(quint8 status);
@@ -108,6 +113,11 @@ private:
     QFile *m_uploadFile = nullptr;
     qint64 m_uploadedBytes = 0;
     bool m_uploading = false;
+    // The image has been sent and the completion frame written; the device
+    // is expected to report its progress up to 100 %.
+    bool m_devicePhase = false;
+    // Reads of the image that failed in a row during the upload.
+    int m_imageReadFailures = 0;
     QTimer *m_uploadTimer = nullptr;
     QTimer *m_startAckTimer = nullptr;
     quint8 m_uploadChecksum = 0;

@@ -42,17 +42,16 @@ void MainWindow::on_SelectFile_clicked()
 
 bool MainWindow::refuseImageSize(qint64 size)
 {
+    if (upload::imageSizeAcceptable(size))
+        return false;
     if (size <= 0) {
         QMessageBox::warning(this, tr("Invalid File"), tr("Selected file is empty."));
         return true;
     }
     // The size travels in a 32-bit field; a larger image would be announced
     // by its low bits only.
-    if (size > upload::kMaxImageSize) {
-        QMessageBox::warning(this, tr("Invalid File"), tr("Selected file is too large."));
-        return true;
-    }
-    return false;
+    QMessageBox::warning(this, tr("Invalid File"), tr("Selected file is too large."));
+    return true;
 }
 
 bool MainWindow::validateUpgradeStart()
@@ -92,7 +91,9 @@ bool MainWindow::validateUpgradeStart()
         return false;
     }
 
-    if (!m_controlDevice) {
+    // Both interfaces must be open: without the data interface the image
+    // could be announced but never sent.
+    if (!m_controlDevice || !m_dataDevice) {
         QMessageBox::warning(this, tr("upd info"), tr("UPD device not connect"));
         return false;
     }

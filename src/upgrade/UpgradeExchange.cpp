@@ -31,9 +31,15 @@ void MainWindow::on_StartUpd_clicked()
 
 void MainWindow::startUpgrade()
 {
+    // Whatever an earlier upload left behind is stopped and cleared first,
+    // so that nothing of it can run on with the new image.
+    m_uploadTimer->stop();
+    m_uploading = false;
+    m_devicePhase = false;
+    m_imageReadFailures = 0;
+    releaseUploadFile();
     // The image is opened before anything is announced, so that a file that
     // cannot be read never leads to an upload of nothing.
-    releaseUploadFile();
     m_uploadFile = new QFile(m_upgradeFilePath, this);
     if (!m_uploadFile->open(QIODevice::ReadOnly)) {
         releaseUploadFile();
@@ -42,15 +48,17 @@ void MainWindow::startUpgrade()
     }
     // The size is taken from the file as it is now, not as it was when it
     // was chosen: it is what gets announced and what the percentage uses.
+    // A refused size lets go of the image before its box opens, so that an
+    // acknowledgement read while the box is up finds nothing to upload.
     const qint64 size = m_uploadFile->size();
-    if (refuseImageSize(size)) {
+    if (!upload::imageSizeAcceptable(size)) {
         releaseUploadFile();
+        refuseImageSize(size);
         return;
     }
     m_upgradeFileSize = size;
     m_uploadedBytes = 0;
     m_uploadChecksum = 0;
-    m_uploading = false;
     m_lastUploadPercent = -1;
 
     const auto sizeBytes = frame::bigEndianSize(static_cast<quint32>(size));
@@ -112,17 +120,25 @@ void MainWindow::uploadTick()
     frame::DataReportBuffer report;
     quint8 chunk[frame::kMaxDataBytes];
     for (int pass = 0; pass < m_reportsPerTick; ++pass) {
-        // Never stream past the size the device was told, even if the file
-        // has grown since it was opened.
+        // The upload is complete once the size the device was told has been
+        // sent; never stream past it, even if the file has grown since.
         const qint64 remaining = m_upgradeFileSize - m_uploadedBytes;
-        if (remaining <= 0 || m_uploadFile->atEnd()) {
+        if (remaining <= 0) {
             finishUpload();
             return;
         }
         const qint64 wanted = qMin<qint64>(qMin(m_uploadChunkSize, frame::kMaxDataBytes), remaining);
         const qint64 got = m_uploadFile->read(reinterpret_cast<char *>(chunk), wanted);
-        if (got <= 0)
+        if (got <= 0) {
+            // A read error, or a file that ended before the announced size:
+            // tried again on the next ticks, a few times only, because an
+            // image on a removed disk never comes back.
+            qDebug() << "Image read failed at byte" << m_uploadedBytes << "of" << m_upgradeFileSize;
+            if (++m_imageReadFailures >= upload::kImageReadAttempts)
+                abortUnreadableImage();
             return;
+        }
+        m_imageReadFailures = 0;
 
         const int n = upload::prepareDataReport(report, chunk, int(got), m_uploadChecksum);
         int result = 0;
@@ -150,10 +166,20 @@ void MainWindow::uploadTick()
     }
 }
 
+void MainWindow::abortUnreadableImage()
+{
+    qDebug() << "Upload stopped: the image could not be read.";
+    abortUpload();
+    QMessageBox::warning(this, tr("Read Error"),
+                         tr("The firmware image could not be read, so the upload was stopped and the "
+                            "device has only part of it. Check the file and start the upgrade again."));
+}
+
 void MainWindow::finishUpload()
 {
     m_uploadTimer->stop();
     m_uploading = false;
+    m_devicePhase = true;
     const quint8 sum = m_uploadChecksum;
     const int result = sendRequest(frame::UPGRADE_UPLOAD_COMPLETE, &sum, 1);
     qDebug() << "Sent upload complete packet, writeRes:" << result << "checksum:"
@@ -163,10 +189,20 @@ void MainWindow::finishUpload()
 
 void MainWindow::handleUploadCompleteAck(quint8 status)
 {
-    if (status == 0)
+    if (status == 0) {
         qDebug() << "Upgrade file upload completed successfully.";
-    else
-        qDebug() << "Upgrade file upload failed with error code:" << int(status);
+        return;
+    }
+    qDebug() << "Upgrade file upload failed with error code:" << int(status);
+    // The device refused the image it was just sent: it will not write it,
+    // so nothing more comes and the user may start again.
+    if (!m_devicePhase)
+        return;
+    m_devicePhase = false;
+    setUpgradeBusy(false);
+    QMessageBox::warning(this, tr("Upd info"),
+                         tr("The device did not accept the uploaded image (error code %1). "
+                            "Start the upgrade again.").arg(int(status)));
 }
 
 void MainWindow::handleUpgradeProgress(quint8 percent)
@@ -176,8 +212,34 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
     ui->DOWNLOAD->setText(QStringLiteral("UPGRADE:"));
     ui->DownloadProgress->setValue(shown);
     qDebug() << "Upgrade progress:" << shown << "%";
-    if (percent >= 100) {
+    // While an image is being announced or streamed, a report of the end
+    // cannot be true: the controls stay locked until the stream's own end.
+    if (percent >= 100 && !m_uploadFile) {
+        m_devicePhase = false;
         QMessageBox::information(this, tr("Upd info"), tr("Upgrade completed ,Device will reboot now!"));
         setUpgradeBusy(false);
     }
+}
+
+bool MainWindow::stopUpgradeOnDeparture()
+{
+    // An image still being announced is left to the start time-out, which
+    // ends it with its own box; a stream or a device phase has no other end.
+    if (m_uploading) {
+        abortUpload();
+    } else if (m_devicePhase) {
+        m_devicePhase = false;
+        setUpgradeBusy(false);
+    } else {
+        return false;
+    }
+    qDebug() << "The upgrade device left before the upgrade finished.";
+    return true;
+}
+
+void MainWindow::warnUpgradeInterrupted()
+{
+    QMessageBox::warning(this, tr("Upd info"),
+                         tr("The device left before the upgrade finished. If it comes back in "
+                            "upgrade mode, start the upgrade again."));
 }

@@ -15,10 +15,16 @@ namespace upload {
 constexpr int kWriteAttempts = 3;
 // Pause after each failed attempt, in milliseconds.
 constexpr unsigned long kRetryPauseMs = 5;
+// Reads of the image tried, one per tick, before the upload is abandoned.
+constexpr int kImageReadAttempts = 3;
 // Bytes of the image looked at by the header test.
 constexpr int kHeaderTestBytes = 16;
 // The size field of UPGRADE_START is 32 bits wide.
 constexpr qint64 kMaxImageSize = 0xFFFFFFFFLL;
+
+// Whether an image of this many bytes can be announced: not empty, and
+// small enough for the 32-bit size field.
+bool imageSizeAcceptable(qint64 size);
 
 // The header test passes when any byte read from the image's start is non-zero.
 bool hasNonZeroHeader(const QByteArray &head);
