@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 
 namespace {
@@ -46,6 +48,7 @@ private slots:
     void acknowledgementReportsPendingSelection();
     void modeReplyOutsideTable();
     void nameAndVersionReplies();
+    void deviceTextIsNotMarkup();
     void commandButtons();
     void enterUpgradeMode();
     void accessCodeDialog();
@@ -225,6 +228,26 @@ void CameraTest::nameAndVersionReplies()
     QCOMPARE(version->text(), QString());
 }
 
+void CameraTest::deviceTextIsNotMarkup()
+{
+    // A name the device makes up is shown as the characters it sent: a
+    // heading or an image tag must neither grow the label nor load a file.
+    WindowHarness h;
+    h.camera.setSilent(true);
+    QVERIFY(h.connect());
+    auto *device = h.find<QLabel>("deviceNameLabel");
+    const auto show = [&h, device](const QByteArray &name) {
+        h.camera.queueReply(0x20, 0xC7, name);
+        return h.drainReplies() && device->text() == QStringLiteral("Device: ") + QString::fromLatin1(name);
+    };
+    QVERIFY(show("abcdefghijklmnopqrst"));
+    const int plainHeight = device->sizeHint().height();
+    QVERIFY(show("<h1>abcdefghijklm</h1>"));
+    QCOMPARE(device->sizeHint().height(), plainHeight);
+    QVERIFY(show("<img src=\"/etc/hostname\" height=300>"));
+    QCOMPARE(device->sizeHint().height(), plainHeight);
+}
+
 void CameraTest::commandButtons()
 {
     WindowHarness h;
@@ -309,31 +332,42 @@ void CameraTest::accessCodeDialog()
 
 void CameraTest::levelRequestsOnlyWhileShownAndOnline()
 {
+    // Counted against the level timer's own ticks, so a slow machine that
+    // fires fewer of them cannot make the count wrong.
     const Request levels{0x20, 0xD0};
     WindowHarness h;
+    QSignalSpy ticks(h.find<QTimer>("levelTimer"), &QTimer::timeout);
+    QVector<int> requestsAtTick;
+    QObject::connect(h.find<QTimer>("levelTimer"), &QTimer::timeout, h.window.get(),
+                     [&h, &requestsAtTick, levels] { requestsAtTick.append(countRequests(h, levels)); });
+
     // Shown but offline: nothing.
     h.modals.queueInput(QStringLiteral("5291"));
     h.click("exitButton_2");
-    QTest::qWait(450);
+    ticks.clear();
+    QTRY_VERIFY(ticks.count() >= 2);
     QCOMPARE(h.camera.callCount(QStringLiteral("hid_write")), 0);
 
-    // Online and shown: one request per 200 ms.
+    // Online and shown: exactly one request on every tick.
     QVERIFY(h.connect());
     h.camera.clearRecords();
-    QTest::qWait(1050);
-    const int counted = countRequests(h, levels);
-    QVERIFY2(counted >= 3 && counted <= 6, qPrintable(QString::number(counted)));
+    requestsAtTick.clear();
+    QTRY_VERIFY(requestsAtTick.size() >= 4);
+    for (int i = 0; i < requestsAtTick.size(); ++i)
+        QCOMPARE(requestsAtTick.at(i), i + 1);
 
     // Hidden again: requests stop.
     h.modals.queueInput(QStringLiteral("5291"));
     h.click("exitButton_2");
     h.camera.clearRecords();
-    QTest::qWait(450);
+    ticks.clear();
+    QTRY_VERIFY(ticks.count() >= 2);
     QCOMPARE(countRequests(h, levels), 0);
 }
 
 void CameraTest::levelReplies()
 {
+    const Request levels{0x20, 0xD0};
     WindowHarness h;
     h.camera.setAudioLevels({10, 20, 30, 40, 50, 60, 70, 80, 90, 45});
     QVERIFY(h.connect());
@@ -349,8 +383,10 @@ void CameraTest::levelReplies()
     QCOMPARE(value("doa2"), 0);
 
     // Values above a bar's maximum leave that bar as it was; 180 is shown.
+    // Two requests answered with the new levels and taken by the window.
     h.camera.setAudioLevels({150, 100, 30, 40, 50, 60, 70, 80, 101, 200});
-    QTest::qWait(450);
+    h.camera.clearRecords();
+    QTRY_VERIFY(countRequests(h, levels) >= 2 && h.camera.pendingReports() == 0);
     QCOMPARE(value("micRms1"), 10);
     QCOMPARE(value("micRms2"), 100);
     QCOMPARE(value("refRms1"), 90);

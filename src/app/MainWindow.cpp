@@ -24,6 +24,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
 
     ui->DownloadProgress->setStyleSheet(QString::fromUtf8(styles::kUpgradeBar));
+    // The device's name comes from the device: it is shown as it is, never
+    // read as markup that could restyle the window or load a file.
+    ui->deviceNameLabel->setTextFormat(Qt::PlainText);
 
     m_modeNames.insert(0, QStringLiteral("FullScreen"));
     m_modeNames.insert(1, QStringLiteral("AutoFraming"));
@@ -79,19 +82,24 @@ MainWindow::MainWindow(QWidget *parent)
     setExtraSettingsVisible(false);
     setUpgradePanelVisible(false);
 
+    // The timers carry names so that tools driving the window can find them.
     m_watchTimer = new QTimer(this);
+    m_watchTimer->setObjectName(QStringLiteral("watchTimer"));
     connect(m_watchTimer, &QTimer::timeout, this, &MainWindow::checkDevicePresence);
     m_watchTimer->start(kWatchInterval);
 
     m_levelTimer = new QTimer(this);
+    m_levelTimer->setObjectName(QStringLiteral("levelTimer"));
     connect(m_levelTimer, &QTimer::timeout, this, &MainWindow::pollAudioLevels);
     m_levelTimer->start(kLevelInterval);
 
     m_uploadTimer = new QTimer(this);
+    m_uploadTimer->setObjectName(QStringLiteral("uploadTimer"));
     m_uploadTimer->setInterval(kUploadTickInterval);
     connect(m_uploadTimer, &QTimer::timeout, this, &MainWindow::uploadTick);
 
     m_startAckTimer = new QTimer(this);
+    m_startAckTimer->setObjectName(QStringLiteral("startAckTimer"));
     m_startAckTimer->setSingleShot(true);
     connect(m_startAckTimer, &QTimer::timeout, this, &MainWindow::onStartAckTimeout);
 }
