@@ -1,10 +1,11 @@
-// Feeds arbitrary bytes to the frame code that needs no window: the checks a
+// Feeds arbitrary bytes to the frame code that needs no window: the decoder a
 // received report goes through, the request and reply builders, the data
 // report filler and the upload's byte sum and percentage. Besides looking
 // for crashes and sanitizer reports, every result is compared with a plain
 // restatement of the frame rules, and a mismatch aborts.
 
 #include "device/CommandFrame.h"
+#include "upgrade/ImageChecks.h"
 #include "upgrade/UploadPipeline.h"
 
 #include <QByteArray>
@@ -37,43 +38,49 @@ quint8 plainSum(const quint8 *data, std::size_t size)
 // The acceptance rules for a received report, written out step by step.
 void checkReceived(const quint8 *data, int size)
 {
-    const frame::ReplyCheck check = frame::checkReply(data, size);
-    using Verdict = frame::ReplyCheck::Verdict;
+    const frame::Reply reply = frame::decodeReply(data, size);
+    using Verdict = frame::Reply::Verdict;
     if (size <= 6) {
-        require(check.verdict == Verdict::TooShort, "short report not dropped");
-        require(!check.checksumChecked, "checksum looked at on a short report");
+        require(reply.verdict == Verdict::TooShort, "short report not dropped");
+        require(!reply.checksumChecked, "checksum looked at on a short report");
+        require(!reply.actionable(), "short report acted on");
         return;
     }
     const int length = data[5];
     if (length + 7 > size) {
-        require(check.verdict == Verdict::BadLength, "length byte past the report accepted");
-        require(!check.checksumChecked, "checksum looked at after a bad length");
+        require(reply.verdict == Verdict::BadLength, "length byte past the report accepted");
+        require(!reply.checksumChecked, "checksum looked at after a bad length");
+        require(!reply.actionable(), "report with a bad length acted on");
         return;
     }
-    require(check.checksumChecked, "checksum not compared");
-    require(check.computedSum == plainSum(data, std::size_t(size - 1)), "wrong computed sum");
-    require(check.receivedSum == data[size - 1], "wrong received sum");
-    require(check.checksumOk() == (plainSum(data, std::size_t(size - 1)) == data[size - 1]),
+    require(reply.checksumChecked, "checksum not compared");
+    require(reply.computedSum == plainSum(data, std::size_t(size - 1)), "wrong computed sum");
+    require(reply.receivedSum == data[size - 1], "wrong received sum");
+    require(reply.checksumOk() == (plainSum(data, std::size_t(size - 1)) == data[size - 1]),
             "checksum verdict");
-    require(check.payloadLength == length, "payload length");
+    require(reply.payloadLength == length, "payload length");
     const bool header = data[0] == 0x11 && data[1] == 0x22 && data[2] == 0x33;
     if (!header) {
-        require(check.verdict == Verdict::BadHeader, "bad header accepted");
+        require(reply.verdict == Verdict::BadHeader, "bad header accepted");
+        require(!reply.actionable(), "report with a bad header acted on");
         return;
     }
-    require(check.verdict == Verdict::Accepted, "good report refused");
-    require(check.group == data[3] && check.code == data[4], "group or code");
+    require(reply.verdict == Verdict::Accepted, "good report refused");
+    require(reply.command.group == data[3] && reply.command.code == data[4], "group or code");
+    require(reply.payload.data == data + 7 && reply.payload.size == length, "payload position");
 
     // A length rule that holds never lets a handler read past the report.
-    const frame::Command command{check.group, check.code};
-    if (frame::replyLengthFits(command, check.payloadLength, size)) {
+    if (reply.actionable()) {
+        const frame::Command command = reply.command;
         const bool readsFirstByte = command != frame::CAMERA_GET_VERSION_ACK
             && command != frame::CAMERA_GET_UVC_NAME_STRING_ACK;
         if (readsFirstByte)
-            require(size > frame::kPayloadOffset && check.payloadLength >= 1, "payload byte outside the report");
+            require(size > frame::kPayloadOffset && reply.payload.size >= 1, "payload byte outside the report");
         if (command == frame::CAMERA_GET_AUDIO_LEVELS_ACK)
             require(frame::kPayloadOffset + frame::kAudioLevelCount <= size, "levels outside the report");
     }
+    const QByteArray text = reply.payload.text();
+    require(text.size() <= length && !text.contains('\0'), "payload text");
 }
 
 void checkRequest(frame::Command command, const quint8 *payload, int length)
@@ -91,10 +98,9 @@ void checkRequest(frame::Command command, const quint8 *payload, int length)
     // A reply built from the same parts passes every check and keeps them.
     const frame::CommandBuffer reply = frame::buildReply(command, payload, length);
     require(std::equal(reply.begin(), reply.end() - 1, request.begin()), "reply body differs from request");
-    const frame::ReplyCheck check = frame::checkReply(reply.data(), int(reply.size()));
-    require(check.verdict == frame::ReplyCheck::Verdict::Accepted && check.checksumOk(), "built reply refused");
-    require(check.group == command.group && check.code == command.code && check.payloadLength == n,
-            "built reply fields");
+    const frame::Reply decoded = frame::decodeReply(reply.data(), int(reply.size()));
+    require(decoded.verdict == frame::Reply::Verdict::Accepted && decoded.checksumOk(), "built reply refused");
+    require(decoded.command == command && decoded.payloadLength == n, "built reply fields");
 }
 
 void checkDataReport(const quint8 *chunk, int length, quint8 startSum)
@@ -150,8 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The numbers of an upload, within what a 32-bit size field allows.
     const quint8 *cursor = data;
     std::size_t left = size;
-    const qint64 total = qint64(takeNumber(cursor, left, 5) % quint64(upload::kMaxImageSize + 2));
-    const qint64 sent = qint64(takeNumber(cursor, left, 5) % quint64(2 * upload::kMaxImageSize + 1));
+    const qint64 total = qint64(takeNumber(cursor, left, 5) % quint64(imagecheck::kMaxImageSize + 2));
+    const qint64 sent = qint64(takeNumber(cursor, left, 5) % quint64(2 * imagecheck::kMaxImageSize + 1));
     const int percent = upload::uploadPercent(sent, total);
     require(percent >= 0 && percent <= 100, "percentage out of range");
     if (total > 0 && sent <= total)
@@ -162,6 +168,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             "announced size");
 
     const QByteArray head(reinterpret_cast<const char *>(data), int(std::min<std::size_t>(size, 16)));
-    require(upload::hasNonZeroHeader(head) == (head.count('\0') != head.size()), "header test");
+    require(imagecheck::hasNonZeroHeader(head) == (head.count('\0') != head.size()), "header test");
     return 0;
 }

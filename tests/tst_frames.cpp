@@ -1,7 +1,8 @@
 // The frame code that needs no window: request building byte for byte, the
-// reply checks at their boundaries, data reports and the upload arithmetic.
+// reply decoder at its boundaries, data reports and the upload arithmetic.
 
 #include "device/CommandFrame.h"
+#include "upgrade/ImageChecks.h"
 #include "upgrade/UploadPipeline.h"
 
 #include <QRandomGenerator>
@@ -110,7 +111,7 @@ void FramesTest::replyChecks_data()
     QTest::addColumn<int>("verdict");
     QTest::addColumn<bool>("checksumOk");
 
-    using V = ReplyCheck::Verdict;
+    using V = Reply::Verdict;
     const QByteArray good = withChecksum(frameFromHex("11223320b10100" "01"));
     QTest::newRow("empty") << QByteArray() << int(V::TooShort) << false;
     QTest::newRow("size 6") << good.left(6) << int(V::TooShort) << false;
@@ -149,12 +150,19 @@ void FramesTest::replyChecks()
     QFETCH(QByteArray, report);
     QFETCH(int, verdict);
     QFETCH(bool, checksumOk);
-    const ReplyCheck check = checkReply(reinterpret_cast<const quint8 *>(report.constData()), report.size());
-    QCOMPARE(int(check.verdict), verdict);
-    QCOMPARE(check.checksumOk(), checksumOk);
-    if (check.verdict == ReplyCheck::Verdict::Accepted) {
-        QCOMPARE(int(check.group), int(quint8(report.at(3))));
-        QCOMPARE(int(check.code), int(quint8(report.at(4))));
+    const auto *bytes = reinterpret_cast<const quint8 *>(report.constData());
+    const Reply reply = decodeReply(bytes, report.size());
+    QCOMPARE(int(reply.verdict), verdict);
+    QCOMPARE(reply.checksumOk(), checksumOk);
+    if (reply.verdict == Reply::Verdict::Accepted) {
+        QCOMPARE(int(reply.command.group), int(quint8(report.at(3))));
+        QCOMPARE(int(reply.command.code), int(quint8(report.at(4))));
+        // The payload is the n bytes from byte 7 of what was received.
+        QCOMPARE(reply.payload.data, bytes + kPayloadOffset);
+        QCOMPARE(reply.payload.size, int(quint8(report.at(5))));
+    } else {
+        QCOMPARE(reply.payload.size, 0);
+        QVERIFY(!reply.actionable());
     }
 }
 
@@ -169,6 +177,7 @@ void FramesTest::replyLengthRules_data()
     QTest::newRow("version, any length") << 0x20 << 0x07 << 0 << 64 << true;
     QTest::newRow("version in 7 bytes") << 0x20 << 0x07 << 0 << 7 << false;
     QTest::newRow("name in 7 bytes") << 0x20 << 0xC7 << 0 << 7 << false;
+    QTest::newRow("name, 57 bytes") << 0x20 << 0xC7 << 57 << 64 << true;
     QTest::newRow("set mode ack 1") << 0x20 << 0x97 << 1 << 64 << true;
     QTest::newRow("set mode ack 2") << 0x20 << 0x97 << 2 << 64 << false;
     QTest::newRow("get mode ack 0") << 0x20 << 0xB1 << 0 << 64 << false;
@@ -177,9 +186,11 @@ void FramesTest::replyLengthRules_data()
     QTest::newRow("levels 9") << 0x20 << 0xD1 << 9 << 64 << false;
     QTest::newRow("levels 11") << 0x20 << 0xD1 << 11 << 64 << false;
     QTest::newRow("start ack 1") << 0x22 << 0x01 << 1 << 64 << true;
+    QTest::newRow("complete ack 0") << 0x22 << 0x03 << 0 << 64 << false;
     QTest::newRow("progress 2") << 0x22 << 0x04 << 2 << 64 << false;
     QTest::newRow("unknown camera code") << 0x20 << 0x55 << 1 << 64 << false;
     QTest::newRow("a request code") << 0x22 << 0x00 << 1 << 64 << false;
+    QTest::newRow("another group") << 0x27 << 0x07 << 1 << 64 << false;
 }
 
 void FramesTest::replyLengthRules()
@@ -189,13 +200,27 @@ void FramesTest::replyLengthRules()
     QFETCH(int, length);
     QFETCH(int, size);
     QFETCH(bool, fits);
-    QCOMPARE(replyLengthFits(Command{quint8(group), quint8(code)}, length, size), fits);
+    QByteArray report = frameFromHex("112233", size);
+    report[3] = char(group);
+    report[4] = char(code);
+    report[5] = char(length);
+    report = withChecksum(report);
+    const Reply reply = decodeReply(reinterpret_cast<const quint8 *>(report.constData()), size);
+    QCOMPARE(int(reply.verdict), int(Reply::Verdict::Accepted));
+    QCOMPARE(reply.lengthFits, fits);
+    QCOMPARE(reply.actionable(), fits);
+    // Only the replies of the table are known; their rule is the table's.
+    const bool known = reply.rule != nullptr;
+    QVERIFY(!fits || known);
+    if (known)
+        QVERIFY(reply.rule->command == reply.command);
 }
 
 void FramesTest::randomReportsNeverOverrun()
 {
     // Random bytes of every length, run under the sanitizers in CI: the
-    // checks must only ever read what they were given.
+    // decoder must only ever read what it was given, and its payload must
+    // lie inside it.
     QRandomGenerator random(20261207);
     for (int round = 0; round < 2000; ++round) {
         const int size = int(random.bounded(65));
@@ -207,9 +232,14 @@ void FramesTest::randomReportsNeverOverrun()
             bytes[1] = 0x22;
             bytes[2] = 0x33;
         }
-        const ReplyCheck check = checkReply(bytes.data(), size);
-        if (check.verdict == ReplyCheck::Verdict::Accepted)
-            QVERIFY(check.payloadLength + 7 <= size);
+        const Reply reply = decodeReply(bytes.data(), size);
+        if (reply.verdict == Reply::Verdict::Accepted) {
+            QVERIFY(reply.payloadLength + 7 <= size);
+            // The payload ends at the last byte received at the latest (with
+            // the largest length byte it takes in the checksum byte too).
+            QVERIFY(reply.payload.data + reply.payload.size <= bytes.data() + size);
+            QVERIFY(reply.payload.text().size() <= reply.payload.size);
+        }
     }
 }
 
@@ -296,7 +326,7 @@ void FramesTest::headerTest()
 {
     QFETCH(QByteArray, head);
     QFETCH(bool, passes);
-    QCOMPARE(upload::hasNonZeroHeader(head), passes);
+    QCOMPARE(imagecheck::hasNonZeroHeader(head), passes);
 }
 
 QTEST_GUILESS_MAIN(FramesTest)

@@ -101,6 +101,20 @@ void ShellTest::themeAndIcons()
     QCOMPARE(h.find<QWidget>("Refresh")->styleSheet(), QString::fromUtf8(styles::kSmallButton));
     QCOMPARE(h.find<QWidget>("upgradeMode")->styleSheet(), QString::fromUtf8(styles::kFlatButton));
     QVERIFY(QString::fromUtf8(styles::kFlatButton).contains(QStringLiteral("/* 透明背景 */")));
+    // The sheets the form used to carry: labels, fields, meters, direction bars.
+    const struct {
+        const char *sheet;
+        QStringList widgets;
+    } carried[] = {
+        {styles::kLabel, {"deviceNameLabel", "statusLabel", "Mode", "label_2", "label", "DOWNLOAD"}},
+        {styles::kField, {"SelectFilePath", "Version"}},
+        {styles::kMeter, {"micRms1", "micRms4", "micRms8", "refRms1", "refRms2"}},
+        {styles::kDirectionBar, {"doa1", "doa2"}},
+    };
+    for (const auto &entry : carried) {
+        for (const QString &name : entry.widgets)
+            QCOMPARE(h.window->findChild<QWidget *>(name)->styleSheet(), QString::fromUtf8(entry.sheet));
+    }
 
     // Blank icons mean the SVG engine or the resource bundle is missing.
     for (const char *name : {"btnFullScreen", "btnAutoFraming", "btnVoiceTracking", "btnSmartGallery"}) {

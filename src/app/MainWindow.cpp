@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ui_MainWindow.h"
+#include "camera/FramingModes.h"
 #include "ui/StyleSheets.h"
 
 #include <QApplication>
@@ -20,68 +21,86 @@ constexpr int kModeIconSize = 48;
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
+    buildWidgets();
+    applyTheme();
+    connectSlots();
+    setUpModeButtons();
+    hidePanels();
+    createTimers();
+}
+
+void MainWindow::buildWidgets()
+{
     ui = new Ui_MainWindow;
     ui->setupUi(this);
-
-    ui->DownloadProgress->setStyleSheet(QString::fromUtf8(styles::kUpgradeBar));
     // The device's name comes from the device: it is shown as it is, never
     // read as markup that could restyle the window or load a file.
     ui->deviceNameLabel->setTextFormat(Qt::PlainText);
 
-    m_modeNames.insert(0, QStringLiteral("FullScreen"));
-    m_modeNames.insert(1, QStringLiteral("AutoFraming"));
-    m_modeNames.insert(2, QStringLiteral("VoiceTracking"));
-    m_modeNames.insert(8, QStringLiteral("SmartGallery(1080P only)"));
-
     setWindowIcon(QIcon(QStringLiteral(":/icons/icons/app_icon.ico")));
-
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
-
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+}
 
+void MainWindow::applyTheme()
+{
     QApplication::setFont(QFont(QStringLiteral("Segoe UI"), 10));
-
     setStyleSheet(QString::fromUtf8(styles::kWindow));
+    ui->DownloadProgress->setStyleSheet(QString::fromUtf8(styles::kUpgradeBar));
+    ui->applyButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
+    ui->exitButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
+    ui->lpfOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    ui->refOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    ui->Refresh->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    ui->exitButton_2->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
+    ui->upgradeMode->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
 
+    QWidget *const labels[] = {ui->deviceNameLabel, ui->statusLabel, ui->Mode,
+                               ui->label_2,         ui->label,       ui->DOWNLOAD};
+    for (QWidget *widget : labels)
+        widget->setStyleSheet(QString::fromUtf8(styles::kLabel));
+    ui->SelectFilePath->setStyleSheet(QString::fromUtf8(styles::kField));
+    ui->Version->setStyleSheet(QString::fromUtf8(styles::kField));
+    QWidget *const meters[] = {ui->micRms1, ui->micRms2, ui->micRms3, ui->micRms4, ui->micRms5,
+                               ui->micRms6, ui->micRms7, ui->micRms8, ui->refRms1, ui->refRms2};
+    for (QWidget *widget : meters)
+        widget->setStyleSheet(QString::fromUtf8(styles::kMeter));
+    ui->doa1->setStyleSheet(QString::fromUtf8(styles::kDirectionBar));
+    ui->doa2->setStyleSheet(QString::fromUtf8(styles::kDirectionBar));
+}
+
+void MainWindow::connectSlots()
+{
+    // The on_<name>_clicked slots are connected by name in setupUi.
     connect(ui->applyButton, &QAbstractButton::clicked, this, &MainWindow::onApplyClicked);
     connect(ui->exitButton, &QAbstractButton::clicked, this, &MainWindow::onExitClicked);
     connect(ui->btnFullScreen, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedFull);
     connect(ui->btnAutoFraming, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedAuto);
     connect(ui->btnVoiceTracking, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedVoice);
     connect(ui->btnSmartGallery, &QAbstractButton::clicked, this, &MainWindow::onModeSelectedSmart);
+}
 
-    const struct {
-        QPushButton *button;
-        const char *icon;
-    } modeButtons[] = {
-        {ui->btnFullScreen, ":/icons/icons/fullscreen.svg"},
-        {ui->btnAutoFraming, ":/icons/icons/frame.svg"},
-        {ui->btnVoiceTracking, ":/icons/icons/voice.svg"},
-        {ui->btnSmartGallery, ":/icons/icons/smart.svg"},
-    };
-    for (const auto &entry : modeButtons) {
-        entry.button->setStyleSheet(QString::fromUtf8(styles::kModeButton));
-        entry.button->setIcon(QIcon(QString::fromLatin1(entry.icon)));
-        entry.button->setIconSize(QSize(kModeIconSize, kModeIconSize));
+void MainWindow::setUpModeButtons()
+{
+    for (const modes::ModeInfo &info : modes::kFramingModes) {
+        QPushButton *button = modeButton(info);
+        button->setStyleSheet(QString::fromUtf8(styles::kModeButton));
+        button->setIcon(QIcon(QString::fromLatin1(info.icon)));
+        button->setIconSize(QSize(kModeIconSize, kModeIconSize));
     }
+}
 
-    ui->applyButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
-    ui->exitButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
-    ui->lpfOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-    ui->refOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-    ui->Refresh->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-
+void MainWindow::hidePanels()
+{
     // The "More Setting" button stays hidden for the life of the window.
-    ui->exitButton_2->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
     ui->exitButton_2->hide();
-    ui->upgradeMode->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
-
-    m_currentMode = 0;
-
     setExtraSettingsVisible(false);
     setUpgradePanelVisible(false);
+}
 
+void MainWindow::createTimers()
+{
     // The timers carry names so that tools driving the window can find them.
     m_watchTimer = new QTimer(this);
     m_watchTimer->setObjectName(QStringLiteral("watchTimer"));

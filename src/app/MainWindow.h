@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMap>
 #include <QString>
 #include <QVector>
 
@@ -9,13 +8,19 @@
 
 class QByteArray;
 class QFile;
+class QPushButton;
 class QTimer;
 class Ui_MainWindow;
-namespace frame { struct Command; }
+namespace discovery { enum class Identity; }
+namespace frame { struct Command; struct Payload; }
+namespace imagecheck { enum class Refusal; }
+namespace modes { enum class FramingMode : quint8; struct ModeInfo; }
 
 // The tool's one window. It owns the widget tree, every hidapi handle, the
-// timers and the upgrade bookkeeping; the member functions are defined in the
-// folder of the subsystem that owns them (device, camera, upgrade).
+// timers and the upgrade bookkeeping. Its members are defined in the folder
+// of the subsystem that owns them; each section below names its file. The
+// window-free pieces they call (frames, discovery, device I/O, modes, image
+// checks, the upload's arithmetic) live beside them as free functions.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -25,89 +30,123 @@ public:
     ~MainWindow() override;
 
 private slots:
-    // Wired by the constructor.
-    void onApplyClicked();
+    // src/app/MainWindow.cpp
     void onExitClicked();
+    // src/device/DeviceLink.cpp
+    void on_Refresh_clicked();
+    // src/camera/CameraControls.cpp
+    void onApplyClicked();
     void onModeSelectedFull();
     void onModeSelectedAuto();
     void onModeSelectedVoice();
     void onModeSelectedSmart();
-    // Wired by name from setupUi.
-    void on_exitButton_2_clicked();
     void on_lpfOn_clicked();
     void on_ufuMode_clicked();
-    void on_SelectFile_clicked();
     void on_GetVersion_clicked();
-    void on_Refresh_clicked();
+    // src/camera/ExtraSettings.cpp
+    void on_exitButton_2_clicked();
+    // src/upgrade/ImageSelection.cpp
+    void on_SelectFile_clicked();
+    // src/upgrade/UpgradeExchange.cpp
     void on_StartUpd_clicked();
+    // src/upgrade/UpgradePanel.cpp
     void on_upgradeMode_clicked();
 
 private:
-    enum class Personality { Camera, Upgrade };
-
-    // Window shell.
+    // ---- src/app/MainWindow.cpp: construction, teardown, window height --
+    // The constructor's steps, in the order it runs them.
+    void buildWidgets();
+    void applyTheme();
+    void connectSlots();
+    void setUpModeButtons();
+    void hidePanels();
+    void createTimers();
     void fitWindowHeight();
     void scheduleHeightFit();
     void closeAllHandles();
 
-    // Device link.
+    // ---- src/device/DeviceLink.cpp: presence, interfaces, status, polling
     void checkDevicePresence();
     void deviceNotFound();
-    void closeHandle(hid_device *&handle);
+    void holdProbe(discovery::Identity identity, hid_device *probe);
+    void showConnected(const QString &device, const char *sheet);
     void connectCamera(hid_device *probe);
     void connectUpgradeDevice(hid_device *probe);
-    void openInterfaces(Personality personality);
+    void openInterfaces(discovery::Identity identity);
     void closeInterfaces();
     void restartPollTimer();
     void setStatusLabels(const QString &sheet);
     void pollControlInterface();
     int sendRequest(const frame::Command &command, const quint8 *payload = nullptr, int length = 0);
 
-    // Camera control.
+    // ---- src/camera/ReplyDispatcher.cpp: the frame checks and the handler table
     void dispatchReply(const QByteArray &report);
+
+    // ---- src/camera/CameraControls.cpp: modes, name, version, commands, meters
+    void selectMode(modes::FramingMode mode);
+    QPushButton *modeButton(const modes::ModeInfo &info) const;
     void updateModeButtons(int mode);
     void updateModeLabel(int mode);
-    void selectMode(int mode);
+    void showUpgradeModeLabel();
     int sendCameraMode(int mode);
     void requestCameraMode();
     void handleSetModeAck();
     void handleGetModeAck(quint8 mode);
     void requestUvcName();
-    void handleUvcName(const QByteArray &report);
-    void handleVersion(const QByteArray &report);
+    void handleUvcName(const frame::Payload &payload);
+    void handleVersion(const frame::Payload &payload);
     void pollAudioLevels();
     void requestAudioLevels();
-    void handleAudioLevels(const QByteArray &report);
+    void handleAudioLevels(const frame::Payload &payload);
+
+    // ---- src/camera/ExtraSettings.cpp: the panel behind the access code --
     bool checkAccessCode();
     void setExtraSettingsVisible(bool show);
 
-    // Firmware upgrade.
+    // ---- src/upgrade/ImageSelection.cpp: choosing the image, refusals ----
+    bool showRefusal(imagecheck::Refusal refusal);
     bool validateUpgradeStart();
-    bool refuseImageSize(qint64 size);
+
+    // ---- src/upgrade/UpgradeExchange.cpp: announce, stream, device phase -
     void startUpgrade();
     void uploadTick();
     void finishUpload();
     void onStartAckTimeout();
     void abortUpload();
     void abortUnreadableImage();
-    bool stopUpgradeOnDeparture();
-    void warnUpgradeInterrupted();
     void releaseUploadFile();
     void handleUpgradeStartAck(quint8 status);
     void handleUploadCompleteAck(quint8 status);
     void handleUpgradeProgress(quint8 percent);
+    bool stopUpgradeOnDeparture();
+    void warnUpgradeInterrupted();
+
+    // ---- src/upgrade/UpgradePanel.cpp: the panel, the bar, the lock ------
     void setUpgradePanelVisible(bool visible);
     void setProgressChunkColor(const QString &color);
     void setUpgradeBusy(bool busy);
 
-    QMap<int, QString> m_modeNames;
-    hid_device *m_cameraProbe = nullptr; // closed when the camera goes away, on a new camera connect and at teardown
+    // Window shell.
     Ui_MainWindow *ui = nullptr;
-    int m_currentMode = 0;
     QTimer *m_watchTimer = nullptr;
     QTimer *m_levelTimer = nullptr;
+
+    // Device link. Handles are owned here; closeAllHandles closes whatever
+    // is left at teardown, each once.
+    hid_device *m_cameraProbe = nullptr; // closed when the camera goes away, on a new connect of either identity and at teardown
+    hid_device *m_updProbe = nullptr;    // closed when the upgrade device goes away, on a new connect and at teardown
+    QVector<hid_device *> m_openedDevices; // the handles kept by the last opening pass; closed by closeInterfaces and at teardown
+    hid_device *m_controlDevice = nullptr;  // closed by closeInterfaces (next connect, device gone) and at teardown
+    hid_device *m_dataDevice = nullptr;     // closed by closeInterfaces (next connect, device gone) and at teardown
+    QTimer *m_pollTimer = nullptr;
     bool m_cameraConnected = false;
+    bool m_updConnected = false;
+
+    // Camera control.
+    int m_currentMode = 0;
     bool m_extraSettingsVisible = false;
+
+    // Firmware upgrade.
     QString m_upgradeFilePath;
     qint64 m_upgradeFileSize = 0;
     QFile *m_uploadFile = nullptr;
@@ -123,13 +162,7 @@ private:
     quint8 m_uploadChecksum = 0;
     int m_uploadChunkSize = 510;
     int m_reportsPerTick = 2000;
-    QVector<hid_device *> m_openedDevices; // the handles kept by the last opening pass; closed by closeInterfaces and at teardown
-    hid_device *m_controlDevice = nullptr;  // closed by closeInterfaces (next connect) and at teardown
-    hid_device *m_dataDevice = nullptr;     // closed by closeInterfaces (next connect) and at teardown
-    QTimer *m_pollTimer = nullptr;
-    hid_device *m_updProbe = nullptr;    // closed when the upgrade device goes away, on a new connect and at teardown
     bool m_upgradePanelVisible = false;
-    bool m_updConnected = false;
     // The percentage last written to the bar during the current upload;
     // reset when an upload starts so that every upload shows its own.
     int m_lastUploadPercent = -1;

@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 
+#include "camera/FramingModes.h"
 #include "device/CommandFrame.h"
 #include "ui_MainWindow.h"
 
@@ -10,54 +11,49 @@
 #include <QDebug>
 #include <QMessageBox>
 
-namespace {
-
-// Mode value 100 marks, inside the window only, that the last apply failed.
-constexpr int kFailedApplyMode = 100;
-
-// The text a name or version reply carries: its payload, cut at the first
-// zero byte.
-QByteArray payloadText(const QByteArray &report)
-{
-    const int length = static_cast<quint8>(report.at(frame::kLengthOffset));
-    QByteArray text = report.mid(frame::kPayloadOffset, length);
-    const int zero = text.indexOf('\0');
-    if (zero >= 0)
-        text.truncate(zero);
-    return text;
-}
-
-} // namespace
+using modes::FramingMode;
 
 // ---- Framing modes ------------------------------------------------------
 
-void MainWindow::onModeSelectedFull() { selectMode(0); }
-void MainWindow::onModeSelectedAuto() { selectMode(1); }
-void MainWindow::onModeSelectedVoice() { selectMode(2); }
-void MainWindow::onModeSelectedSmart() { selectMode(8); }
+void MainWindow::onModeSelectedFull() { selectMode(FramingMode::FullScreen); }
+void MainWindow::onModeSelectedAuto() { selectMode(FramingMode::AutoFraming); }
+void MainWindow::onModeSelectedVoice() { selectMode(FramingMode::VoiceTracking); }
+void MainWindow::onModeSelectedSmart() { selectMode(FramingMode::SmartGallery); }
 
-void MainWindow::selectMode(int mode)
+void MainWindow::selectMode(FramingMode mode)
 {
-    m_currentMode = mode;
-    updateModeButtons(mode);
+    m_currentMode = int(mode);
+    updateModeButtons(m_currentMode);
+}
+
+QPushButton *MainWindow::modeButton(const modes::ModeInfo &info) const
+{
+    return findChild<QPushButton *>(QLatin1String(info.buttonName));
 }
 
 void MainWindow::updateModeButtons(int mode)
 {
-    ui->btnFullScreen->setChecked(mode == 0);
-    ui->btnAutoFraming->setChecked(mode == 1);
-    ui->btnVoiceTracking->setChecked(mode == 2);
-    ui->btnSmartGallery->setChecked(mode == 8);
+    // Each button set explicitly, in the table's order; a value that is not
+    // a mode leaves all four unchecked.
+    for (const modes::ModeInfo &info : modes::kFramingModes)
+        modeButton(info)->setChecked(int(info.mode) == mode);
 }
 
 void MainWindow::updateModeLabel(int mode)
 {
-    ui->Mode->setText(QStringLiteral("Mode: ") + m_modeNames.value(mode, QStringLiteral("Unknown")));
+    const modes::ModeInfo *info = modes::modeInfo(mode);
+    ui->Mode->setText(QStringLiteral("Mode: ")
+                      + (info ? QString::fromLatin1(info->label) : QStringLiteral("Unknown")));
+}
+
+void MainWindow::showUpgradeModeLabel()
+{
+    ui->Mode->setText(QStringLiteral("Mode: UPD"));
 }
 
 int MainWindow::sendCameraMode(int mode)
 {
-    if (!m_controlDevice || !frame::isFramingMode(mode))
+    if (!m_controlDevice || !modes::isFramingMode(mode))
         return -1;
     const quint8 value = static_cast<quint8>(mode);
     return sendRequest(frame::CAMERA_SET_MODE, &value, 1);
@@ -75,7 +71,7 @@ void MainWindow::onApplyClicked()
         return;
     }
     if (sendCameraMode(m_currentMode) < 0) {
-        m_currentMode = kFailedApplyMode;
+        m_currentMode = modes::kFailedApplyMode;
         updateModeButtons(m_currentMode);
     }
 }
@@ -123,17 +119,17 @@ void MainWindow::on_ufuMode_clicked()
     sendRequest(frame::CAMERA_ENTER_UPD);
 }
 
-void MainWindow::handleUvcName(const QByteArray &report)
+void MainWindow::handleUvcName(const frame::Payload &payload)
 {
-    const QString name = QString::fromLocal8Bit(payloadText(report));
+    const QString name = QString::fromLocal8Bit(payload.text());
     qDebug() << "UVC Name:" << name;
     if (!name.isEmpty())
         ui->deviceNameLabel->setText(QStringLiteral("Device: ") + name);
 }
 
-void MainWindow::handleVersion(const QByteArray &report)
+void MainWindow::handleVersion(const frame::Payload &payload)
 {
-    const QString version = QString::fromLatin1(payloadText(report));
+    const QString version = QString::fromLatin1(payload.text());
     qDebug() << "Device version:" << version;
     ui->Version->setText(version);
 }
@@ -151,11 +147,9 @@ void MainWindow::requestAudioLevels()
     sendRequest(frame::CAMERA_GET_AUDIO_LEVELS);
 }
 
-void MainWindow::handleAudioLevels(const QByteArray &report)
+void MainWindow::handleAudioLevels(const frame::Payload &payload)
 {
-    const auto level = [&report](int index) {
-        return static_cast<int>(static_cast<quint8>(report.at(frame::kPayloadOffset + index)));
-    };
+    const auto level = [&payload](int index) { return static_cast<int>(payload.at(index)); };
     // Raw bytes; a bar refuses a value above its maximum and keeps its own.
     QProgressBar *const microphones[] = {ui->micRms1, ui->micRms2, ui->micRms3, ui->micRms4,
                                          ui->micRms5, ui->micRms6, ui->micRms7, ui->micRms8};

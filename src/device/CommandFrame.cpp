@@ -33,59 +33,73 @@ quint8 byteSum(const quint8 *data, std::size_t size, quint8 start)
     return static_cast<quint8>(sum);
 }
 
-bool isFramingMode(int mode)
-{
-    return mode == 0 || mode == 1 || mode == 2 || mode == 8;
-}
-
 std::array<quint8, 4> bigEndianSize(quint32 size)
 {
     return {static_cast<quint8>(size >> 24), static_cast<quint8>(size >> 16),
             static_cast<quint8>(size >> 8), static_cast<quint8>(size)};
 }
 
-ReplyCheck checkReply(const quint8 *data, int size)
+QByteArray Payload::text() const
 {
-    ReplyCheck check;
-    if (!data || size <= 6)
-        return check;
-
-    check.payloadLength = data[kLengthOffset];
-    if (check.payloadLength + 6 >= size) {
-        check.verdict = ReplyCheck::Verdict::BadLength;
-        return check;
-    }
-
-    check.checksumChecked = true;
-    check.computedSum = byteSum(data, static_cast<std::size_t>(size - 1));
-    check.receivedSum = data[size - 1];
-
-    if (data[0] != kCommandReportId || data[1] != kSyncByte1 || data[2] != kSyncByte2) {
-        check.verdict = ReplyCheck::Verdict::BadHeader;
-        return check;
-    }
-    check.group = data[kGroupOffset];
-    check.code = data[kCodeOffset];
-    check.verdict = ReplyCheck::Verdict::Accepted;
-    return check;
+    const quint8 *end = std::find(data, data + size, quint8(0));
+    return QByteArray(reinterpret_cast<const char *>(data), int(end - data));
 }
 
-bool replyLengthFits(Command command, int payloadLength, int reportSize)
+namespace {
+
+const ReplyRule *ruleFor(Command command)
 {
-    // The version and name replies accept any length but carry no text in a
-    // 7-byte report; the others fix their payload length.
-    if (command == CAMERA_GET_VERSION_ACK || command == CAMERA_GET_UVC_NAME_STRING_ACK)
+    for (const ReplyRule &rule : kReplyRules) {
+        if (rule.command == command)
+            return &rule;
+    }
+    return nullptr;
+}
+
+bool lengthHolds(LengthRule rule, int payloadLength, int reportSize)
+{
+    switch (rule) {
+    case LengthRule::Text:
         return reportSize != 7;
-    if (command == CAMERA_SET_MODE_ACK)
+    case LengthRule::OneByte:
         return payloadLength == 1;
-    if (command == CAMERA_GET_MODE_ACK)
+    case LengthRule::NotEmpty:
         return payloadLength != 0;
-    if (command == CAMERA_GET_AUDIO_LEVELS_ACK)
+    case LengthRule::AudioLevels:
         return payloadLength == kAudioLevelCount;
-    if (command == UPGRADE_START_ACK || command == UPGRADE_UPLOAD_COMPLETE_ACK
-        || command == UPGRADE_PROGRESS)
-        return payloadLength == 1;
+    }
     return false;
+}
+
+} // namespace
+
+Reply decodeReply(const quint8 *data, int size)
+{
+    Reply reply;
+    reply.size = data ? size : 0;
+    if (!data || size <= 6)
+        return reply;
+
+    reply.payloadLength = data[kLengthOffset];
+    if (reply.payloadLength + 6 >= size) {
+        reply.verdict = Reply::Verdict::BadLength;
+        return reply;
+    }
+
+    reply.checksumChecked = true;
+    reply.computedSum = byteSum(data, static_cast<std::size_t>(size - 1));
+    reply.receivedSum = data[size - 1];
+
+    if (data[0] != kCommandReportId || data[1] != kSyncByte1 || data[2] != kSyncByte2) {
+        reply.verdict = Reply::Verdict::BadHeader;
+        return reply;
+    }
+    reply.verdict = Reply::Verdict::Accepted;
+    reply.command = Command{data[kGroupOffset], data[kCodeOffset]};
+    reply.payload = Payload{data + kPayloadOffset, reply.payloadLength};
+    reply.rule = ruleFor(reply.command);
+    reply.lengthFits = reply.rule && lengthHolds(reply.rule->length, reply.payloadLength, size);
+    return reply;
 }
 
 int fillDataReport(DataReportBuffer &report, const quint8 *chunk, int length)

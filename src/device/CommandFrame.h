@@ -5,6 +5,7 @@
 // report that carries the firmware image on the data interface. Everything
 // else builds and checks them through the functions below.
 
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <array>
@@ -83,14 +84,52 @@ CommandBuffer buildReply(Command command, const quint8 *payload = nullptr, int l
 // The 8-bit wrap-around sum of `size` bytes.
 quint8 byteSum(const quint8 *data, std::size_t size, quint8 start = 0);
 
-// The framing-mode values the camera knows.
-bool isFramingMode(int mode);
-
 // UPGRADE_START's payload: the image size, 32 bits, most significant byte first.
 std::array<quint8, 4> bigEndianSize(quint32 size);
 
-// Result of the checks a received report goes through before it is acted on.
-struct ReplyCheck
+// How long a reply's payload may be for the tool to act on it.
+enum class LengthRule {
+    Text,        // any length, but a 7-byte report (n = 0) carries no text
+    OneByte,     // exactly one byte
+    NotEmpty,    // at least one byte
+    AudioLevels, // exactly kAudioLevelCount bytes
+};
+
+struct ReplyRule
+{
+    Command command;
+    LengthRule length;
+};
+
+// Every reply the tool acts on, with its length rule. A reply not listed
+// here is known to the tool only as a group and a code.
+inline constexpr ReplyRule kReplyRules[] = {
+    {CAMERA_GET_VERSION_ACK, LengthRule::Text},
+    {CAMERA_SET_MODE_ACK, LengthRule::OneByte},
+    {CAMERA_GET_MODE_ACK, LengthRule::NotEmpty},
+    {CAMERA_GET_UVC_NAME_STRING_ACK, LengthRule::Text},
+    {CAMERA_GET_AUDIO_LEVELS_ACK, LengthRule::AudioLevels},
+    {UPGRADE_START_ACK, LengthRule::OneByte},
+    {UPGRADE_UPLOAD_COMPLETE_ACK, LengthRule::OneByte},
+    {UPGRADE_PROGRESS, LengthRule::OneByte},
+};
+
+// The payload of a decoded reply: a view into the bytes that were decoded,
+// valid as long as they are.
+struct Payload
+{
+    const quint8 *data = nullptr;
+    int size = 0;
+
+    // Byte `index`, or 0 past the end.
+    quint8 at(int index) const { return index >= 0 && index < size ? data[index] : 0; }
+    // The payload as text: its bytes up to the first zero byte.
+    QByteArray text() const;
+};
+
+// A received report taken apart: the verdict of the frame checks, in the
+// order they run, then what the report says.
+struct Reply
 {
     enum class Verdict {
         TooShort,    // 6 bytes or fewer: dropped silently
@@ -99,21 +138,24 @@ struct ReplyCheck
         Accepted,    // header right; the checksum may still be wrong
     };
     Verdict verdict = Verdict::TooShort;
+    int size = 0;                 // bytes received
+    int payloadLength = 0;        // the length byte
     bool checksumChecked = false; // the checksum comparison ran
     quint8 computedSum = 0;       // sum of every byte before the last
     quint8 receivedSum = 0;       // the last byte
-    quint8 group = 0;
-    quint8 code = 0;
-    int payloadLength = 0;
+    Command command{0, 0};        // group and code (accepted reports only)
+    const ReplyRule *rule = nullptr; // its row of kReplyRules, if the tool knows it
+    bool lengthFits = false;      // known, and its length rule holds
+    Payload payload;              // the payloadLength bytes from byte 7 (accepted reports only)
 
     bool checksumOk() const { return checksumChecked && computedSum == receivedSum; }
+    // Accepted, known and of the right length: a handler may act on it.
+    bool actionable() const { return verdict == Verdict::Accepted && lengthFits; }
 };
 
-ReplyCheck checkReply(const quint8 *data, int size);
-
-// Whether an accepted reply's length byte fits the rule of its command, for
-// the replies the tool acts on. Unknown commands give false.
-bool replyLengthFits(Command command, int payloadLength, int reportSize);
+// Runs the frame checks on `size` received bytes and decodes what passes.
+// Reads nothing outside them; the payload points into them.
+Reply decodeReply(const quint8 *data, int size);
 
 // Fills a data report: report ID, zero byte, up to 510 image bytes, zeros.
 // Returns how many image bytes went in.

@@ -5,6 +5,8 @@
 #include "MainWindow.h"
 
 #include "device/CommandFrame.h"
+#include "device/Discovery.h"
+#include "device/HidIo.h"
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
 
@@ -14,14 +16,9 @@
 
 #include <chrono>
 
-namespace {
+using discovery::Identity;
 
-constexpr unsigned short kCameraVendorId = 0x2207;
-constexpr unsigned short kCameraProductId = 0x2008;
-constexpr unsigned short kUpgradeVendorId = 0x1D6B;
-constexpr unsigned short kUpgradeProductId = 0x0102;
-constexpr unsigned short kControlUsagePage = 0xFF00;
-constexpr unsigned short kDataUsagePage = 0xFF01;
+namespace {
 
 constexpr std::chrono::milliseconds kPollInterval(20);
 constexpr int kReadTimeoutMs = 10;
@@ -31,9 +28,10 @@ QString hex(unsigned value)
     return QString::number(value, 16);
 }
 
-QString wide(const wchar_t *text)
+hid_device *probe(Identity identity)
 {
-    return text ? QString::fromWCharArray(text) : QString();
+    const discovery::UsbId id = discovery::usbId(identity);
+    return hid_open(id.vendorId, id.productId, nullptr);
 }
 
 } // namespace
@@ -47,32 +45,28 @@ void MainWindow::on_Refresh_clicked()
 
 void MainWindow::checkDevicePresence()
 {
-    hid_device *camera = hid_open(kCameraVendorId, kCameraProductId, nullptr);
-    hid_device *upgrade = hid_open(kUpgradeVendorId, kUpgradeProductId, nullptr);
+    hid_device *camera = probe(Identity::Camera);
+    hid_device *upgrade = probe(Identity::Upgrade);
 
-    if (camera && upgrade) {
+    const discovery::Presence presence = discovery::presenceOf(camera, upgrade);
+    if (presence == discovery::Presence::Both) {
         hid_close(camera);
         hid_close(upgrade);
         return;
     }
-
-    if (camera) {
-        m_updConnected = false;
-        if (m_cameraConnected) {
-            hid_close(camera);
-            return;
-        }
-        connectCamera(camera);
-        return;
-    }
-
-    if (upgrade) {
-        m_cameraConnected = false;
-        if (m_updConnected) {
-            hid_close(upgrade);
-            return;
-        }
-        connectUpgradeDevice(upgrade);
+    if (presence != discovery::Presence::Nothing) {
+        // One identity is attached: the other is not connected any more, and
+        // this one is connected unless it already is.
+        const bool isCamera = presence == discovery::Presence::Camera;
+        hid_device *found = isCamera ? camera : upgrade;
+        bool &connected = isCamera ? m_cameraConnected : m_updConnected;
+        (isCamera ? m_updConnected : m_cameraConnected) = false;
+        if (connected)
+            hid_close(found);
+        else if (isCamera)
+            connectCamera(found);
+        else
+            connectUpgradeDevice(found);
         return;
     }
 
@@ -90,8 +84,8 @@ void MainWindow::deviceNotFound()
 {
     // Both probes are released, so that the camera no longer counts as
     // online and the upgrade device is not held after it has gone.
-    closeHandle(m_cameraProbe);
-    closeHandle(m_updProbe);
+    hidio::closeHandle(m_cameraProbe);
+    hidio::closeHandle(m_updProbe);
     ui->deviceNameLabel->setText(QStringLiteral("Device: Not Found"));
     ui->statusLabel->setText(QStringLiteral("Status: Disconnected"));
     ui->deviceNameLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
@@ -103,25 +97,39 @@ void MainWindow::deviceNotFound()
         warnUpgradeInterrupted();
 }
 
+void MainWindow::holdProbe(Identity identity, hid_device *probe)
+{
+    // The probe of the identity now attached is kept; the other identity's
+    // is released: a camera back in normal mode means the upgrade device has
+    // left, and a camera gone to upgrade mode is no longer online, so Apply
+    // and the level requests do not write camera commands to the upgrade
+    // device.
+    hid_device *&kept = identity == Identity::Camera ? m_cameraProbe : m_updProbe;
+    hid_device *&released = identity == Identity::Camera ? m_updProbe : m_cameraProbe;
+    hidio::closeHandle(kept);
+    kept = probe;
+    hidio::closeHandle(released);
+}
+
+void MainWindow::showConnected(const QString &device, const char *sheet)
+{
+    ui->deviceNameLabel->setText(device);
+    ui->statusLabel->setText(QStringLiteral("Status: Connected"));
+    setStatusLabels(QString::fromUtf8(sheet));
+}
+
 void MainWindow::connectCamera(hid_device *probe)
 {
-    closeHandle(m_cameraProbe);
-    m_cameraProbe = probe;
-    // A camera back in normal mode means the upgrade device has left.
-    closeHandle(m_updProbe);
+    holdProbe(Identity::Camera, probe);
     m_cameraConnected = true;
-
-    const QString sheet = QString::fromUtf8(styles::kStatusCamera);
-    ui->deviceNameLabel->setText(QStringLiteral("Device: AI_CAMERA"));
-    ui->statusLabel->setText(QStringLiteral("Status: Connected"));
-    setStatusLabels(sheet);
+    showConnected(QStringLiteral("Device: AI_CAMERA"), styles::kStatusCamera);
 
     closeInterfaces();
     // An upgrade still under way on the upgrade device cannot go on with
     // the camera's interfaces; it is stopped before they open, and the user
     // told once the camera's connect requests are out.
     const bool interrupted = stopUpgradeOnDeparture();
-    openInterfaces(Personality::Camera);
+    openInterfaces(Identity::Camera);
     requestCameraMode();
     requestUvcName();
     if (interrupted)
@@ -130,21 +138,13 @@ void MainWindow::connectCamera(hid_device *probe)
 
 void MainWindow::connectUpgradeDevice(hid_device *probe)
 {
-    closeHandle(m_updProbe);
-    m_updProbe = probe;
-    // The camera has left for upgrade mode: it is no longer online, so
-    // Apply and the level requests do not write camera commands to the
-    // upgrade device.
-    closeHandle(m_cameraProbe);
+    holdProbe(Identity::Upgrade, probe);
     m_updConnected = true;
-
-    ui->deviceNameLabel->setText(QStringLiteral("Device: UPD_DEVICES"));
-    ui->statusLabel->setText(QStringLiteral("Status: Connected"));
-    ui->Mode->setText(QStringLiteral("Mode: UPD"));
-    setStatusLabels(QString::fromUtf8(styles::kStatusUpgrade));
+    showUpgradeModeLabel();
+    showConnected(QStringLiteral("Device: UPD_DEVICES"), styles::kStatusUpgrade);
 
     closeInterfaces();
-    openInterfaces(Personality::Upgrade);
+    openInterfaces(Identity::Upgrade);
 }
 
 void MainWindow::setStatusLabels(const QString &sheet)
@@ -154,65 +154,60 @@ void MainWindow::setStatusLabels(const QString &sheet)
     ui->Mode->setStyleSheet(sheet);
 }
 
-void MainWindow::closeHandle(hid_device *&handle)
-{
-    if (!handle)
-        return;
-    hid_close(handle);
-    handle = nullptr;
-}
-
 void MainWindow::closeInterfaces()
 {
     m_openedDevices.removeAll(m_dataDevice);
-    closeHandle(m_dataDevice);
+    hidio::closeHandle(m_dataDevice);
     m_openedDevices.removeAll(m_controlDevice);
-    closeHandle(m_controlDevice);
+    hidio::closeHandle(m_controlDevice);
 }
 
-void MainWindow::openInterfaces(Personality personality)
+void MainWindow::openInterfaces(Identity identity)
 {
     hid_init();
-    const bool camera = personality == Personality::Camera;
-    hid_device_info *devices = hid_enumerate(camera ? kCameraVendorId : kUpgradeVendorId,
-                                             camera ? kCameraProductId : kUpgradeProductId);
+    const discovery::UsbId id = discovery::usbId(identity);
+    hid_device_info *devices = hid_enumerate(id.vendorId, id.productId);
+    const QVector<discovery::Interface> interfaces = discovery::interfacesFrom(devices);
     m_openedDevices.clear();
 
-    for (hid_device_info *info = devices; info; info = info->next) {
-        const QString serial = wide(info->serial_number);
-        qDebug() << "Device Found" << "type:" << hex(info->vendor_id) << hex(info->product_id)
-                 << "path:" << info->path << "serial_number:" << serial;
-        qDebug() << "Manufacturer:" << wide(info->manufacturer_string)
-                 << "vendor id:" << hex(info->vendor_id) << "product id:" << hex(info->product_id)
-                 << "Product:" << wide(info->product_string)
-                 << "Release:" << hex(info->release_number)
-                 << "Interface:" << info->interface_number << "serial number:" << serial
-                 << "usage:" << hex(info->usage) << "usage page:" << hex(info->usage_page);
+    // Every interface of the identity is opened, whatever its usage page;
+    // the choice below keeps the two that matter.
+    QVector<hid_device *> handles(interfaces.size(), nullptr);
+    QVector<bool> opened(interfaces.size(), false);
+    for (int i = 0; i < interfaces.size(); ++i) {
+        const discovery::Interface &entry = interfaces.at(i);
+        qDebug() << "Device Found" << "type:" << hex(entry.vendorId) << hex(entry.productId)
+                 << "path:" << entry.path.constData() << "serial_number:" << entry.serialNumber;
+        qDebug() << "Manufacturer:" << entry.manufacturer
+                 << "vendor id:" << hex(entry.vendorId) << "product id:" << hex(entry.productId)
+                 << "Product:" << entry.product
+                 << "Release:" << hex(entry.releaseNumber)
+                 << "Interface:" << entry.interfaceNumber << "serial number:" << entry.serialNumber
+                 << "usage:" << hex(entry.usage) << "usage page:" << hex(entry.usagePage);
 
-        hid_device *handle = hid_open_path(info->path);
-        if (!handle)
+        handles[i] = hid_open_path(entry.path.constData());
+        if (!handles[i])
             continue;
-        m_openedDevices.append(handle);
-        qDebug() << "Opened interface with usage:" << hex(info->usage)
-                 << "usage_page:" << hex(info->usage_page);
-        if (info->usage_page == kControlUsagePage)
-            m_controlDevice = handle;
-        else if (info->usage_page == kDataUsagePage)
-            m_dataDevice = handle;
+        opened[i] = true;
+        m_openedDevices.append(handles[i]);
+        qDebug() << "Opened interface with usage:" << hex(entry.usage)
+                 << "usage_page:" << hex(entry.usagePage);
     }
     hid_free_enumeration(devices);
 
-    // Handles this pass did not keep (other usage pages, or an interface
+    const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
+    if (choice.control >= 0)
+        m_controlDevice = handles.at(choice.control);
+    if (choice.data >= 0)
+        m_dataDevice = handles.at(choice.data);
+    // Handles the choice did not keep (other usage pages, or an interface
     // replaced by a later one with the same page) are never used again.
-    for (int i = m_openedDevices.size() - 1; i >= 0; --i) {
-        hid_device *handle = m_openedDevices.at(i);
-        if (handle != m_controlDevice && handle != m_dataDevice) {
-            hid_close(handle);
-            m_openedDevices.removeAt(i);
-        }
+    for (const int unused : choice.unused) {
+        m_openedDevices.removeAll(handles.at(unused));
+        hid_close(handles.at(unused));
     }
 
-    if (m_controlDevice && m_dataDevice) {
+    if (choice.complete()) {
         restartPollTimer();
         on_GetVersion_clicked();
         requestCameraMode();
@@ -255,8 +250,5 @@ void MainWindow::pollControlInterface()
 
 int MainWindow::sendRequest(const frame::Command &command, const quint8 *payload, int length)
 {
-    if (!m_controlDevice)
-        return -1;
-    const frame::CommandBuffer request = frame::buildRequest(command, payload, length);
-    return hid_write(m_controlDevice, request.data(), request.size());
+    return hidio::sendRequest(m_controlDevice, command, payload, length);
 }

@@ -1,12 +1,9 @@
 #pragma once
 
-// Every style sheet of the window, in one place.
-//
-// The form (MainWindow.ui) carries kLabel, kField, kMeter and kDirectionBar
-// itself; they are repeated here so that code and tests can compare against
-// them. Everything else is set by the constructor or swapped in at run time.
-// The Chinese comments are part of the sheet texts and are kept as they are.
-// The texts are UTF-8; setStyleSheet(const char *) reads them as UTF-8.
+// Every style sheet of the window, and every colour it uses, in one place.
+// The constructor applies them; the upgrade bar and the status labels are
+// swapped at run time. The Chinese comments are part of the sheet texts and
+// are kept as they are. The texts are UTF-8.
 
 namespace styles {
 
@@ -32,6 +29,15 @@ inline const char *const kModeButton =
     " border: 2px solid #00BBCC;"
     " }";
 
+// The hover and pressed faces shared by the teal buttons.
+#define CAMERA_CONFIG_TEAL_BUTTON_STATES \
+    " QPushButton:hover {" \
+    " background-color: #00B8A0;" \
+    " }" \
+    " QPushButton:pressed {" \
+    " background-color: #009E88;" \
+    " }"
+
 // Apply and EXIT.
 inline const char *const kActionButton =
     "QPushButton {"
@@ -41,13 +47,7 @@ inline const char *const kActionButton =
     " padding: 10px;"
     " border-radius: 10px;"
     " border: none;"
-    " }"
-    " QPushButton:hover {"
-    " background-color: #00B8A0;"
-    " }"
-    " QPushButton:pressed {"
-    " background-color: #009E88;"
-    " }";
+    " }" CAMERA_CONFIG_TEAL_BUTTON_STATES;
 
 // LPF, REF and Refresh: pinned to 60 by 10 pixels of content.
 inline const char *const kSmallButton =
@@ -62,13 +62,9 @@ inline const char *const kSmallButton =
     " max-height: 10px;"
     " min-width: 60px;"
     " max-width: 60px;"
-    " }"
-    " QPushButton:hover {"
-    " background-color: #00B8A0;"
-    " }"
-    " QPushButton:pressed {"
-    " background-color: #009E88;"
-    " }";
+    " }" CAMERA_CONFIG_TEAL_BUTTON_STATES;
+
+#undef CAMERA_CONFIG_TEAL_BUTTON_STATES
 
 // "More Setting" and "Upgrade Mode": no face until hovered.
 inline const char *const kFlatButton =
@@ -89,9 +85,13 @@ inline const char *const kFlatButton =
     " color: #222222;"
     " }";
 
+// The upgrade bar's fixed rule: grey groove, fixed height.
+#define CAMERA_CONFIG_UPGRADE_BAR_RULE \
+    "QProgressBar {  border: 1px solid grey;  border-radius: 5px;  background-color: #D0D0D0;  text-align: center;  min-height:18px;  max-height:18px;}"
+
 // The upgrade bar as the constructor leaves it: grey groove, teal chunk.
 inline const char *const kUpgradeBar =
-    "QProgressBar {  border: 1px solid grey;  border-radius: 5px;  background-color: #D0D0D0;  text-align: center;  min-height:18px;  max-height:18px;}"
+    CAMERA_CONFIG_UPGRADE_BAR_RULE
     "QProgressBar::chunk {  background-color: #05B8CC;  border-radius: 5px;}";
 
 // Teal bold text of the status block and the upgrade-panel labels.
@@ -143,9 +143,15 @@ inline const char *const kStatusNotFound = "color: red; font-weight: bold;";
 
 // Recolouring the upgrade bar: the fixed bar rule followed directly by the
 // chunk rule with the colour filled in through QString::arg.
-inline const char *const kProgressBarRule =
-    "QProgressBar {  border: 1px solid grey;  border-radius: 5px;  background-color: #D0D0D0;  text-align: center;  min-height:18px;  max-height:18px;}";
+inline const char *const kProgressBarRule = CAMERA_CONFIG_UPGRADE_BAR_RULE;
 inline const char *const kProgressChunkTemplate =
     "QProgressBar::chunk { background-color: %1; border-radius: 5px; }";
+
+#undef CAMERA_CONFIG_UPGRADE_BAR_RULE
+
+// Chunk colours of the upgrade bar: green for the device's own progress
+// (and a freshly opened panel), blue while the image is being sent.
+inline const char *const kDeviceChunkColor = "#00aa33";
+inline const char *const kUploadChunkColor = "#3498db";
 
 } // namespace styles

@@ -1,101 +1,100 @@
-// Choosing the firmware image and the checks it must pass before an upload.
+#include "ImageChecks.h"
 
-#include "MainWindow.h"
-
-#include "ui_MainWindow.h"
-#include "upgrade/UploadPipeline.h"
-
-#include <QDebug>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
+
+#include <algorithm>
+
+namespace imagecheck {
 
 namespace {
 
-bool hasBinSuffix(const QFileInfo &info)
-{
-    return info.suffix().toLower() == QLatin1String("bin");
-}
+// The titles "upd info" (device checks) and "Upd info" (the exchange) differ
+// in case; both are kept as the window has always shown them. Marked for
+// translation in the window's context, one row to a line.
+const RefusalText kRefusalTexts[] = {
+    {Refusal::None, "", ""},
+    {Refusal::NotBinChoice, QT_TRANSLATE_NOOP("MainWindow", "Invalid File"), QT_TRANSLATE_NOOP("MainWindow", "Please select a .bin file.")},
+    {Refusal::NotInUpgradeMode, QT_TRANSLATE_NOOP("MainWindow", "upd info"), QT_TRANSLATE_NOOP("MainWindow", "UPD Not Connect, Pls Enter UPD First!")},
+    {Refusal::NoFileChosen, QT_TRANSLATE_NOOP("MainWindow", "No File"), QT_TRANSLATE_NOOP("MainWindow", "No update file selected.")},
+    {Refusal::FileMissing, QT_TRANSLATE_NOOP("MainWindow", "File Not Found"), QT_TRANSLATE_NOOP("MainWindow", "Selected file does not exist.")},
+    {Refusal::NotBinFile, QT_TRANSLATE_NOOP("MainWindow", "Invalid File"), QT_TRANSLATE_NOOP("MainWindow", "Selected file is not a .bin file.")},
+    {Refusal::Empty, QT_TRANSLATE_NOOP("MainWindow", "Invalid File"), QT_TRANSLATE_NOOP("MainWindow", "Selected file is empty.")},
+    {Refusal::TooLarge, QT_TRANSLATE_NOOP("MainWindow", "Invalid File"), QT_TRANSLATE_NOOP("MainWindow", "Selected file is too large.")},
+    {Refusal::CannotOpen, QT_TRANSLATE_NOOP("MainWindow", "Read Error"), QT_TRANSLATE_NOOP("MainWindow", "Cannot open selected file.")},
+    {Refusal::BlankHeader, QT_TRANSLATE_NOOP("MainWindow", "Invalid File"), QT_TRANSLATE_NOOP("MainWindow", "Selected file appears invalid (all-zero header).")},
+    {Refusal::InterfacesNotOpen, QT_TRANSLATE_NOOP("MainWindow", "upd info"), QT_TRANSLATE_NOOP("MainWindow", "UPD device not connect")},
+    {Refusal::CannotOpenForUpload, QT_TRANSLATE_NOOP("MainWindow", "Read Error"), QT_TRANSLATE_NOOP("MainWindow", "Cannot open selected file for upload.")},
+};
 
 } // namespace
 
-void MainWindow::on_SelectFile_clicked()
+const RefusalText &refusalText(Refusal refusal)
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("选择文件"), QDir::currentPath(),
-                                                      tr("Binary Files (*.bin);"));
+    for (const RefusalText &entry : kRefusalTexts) {
+        if (entry.refusal == refusal)
+            return entry;
+    }
+    return kRefusalTexts[0];
+}
+
+bool hasBinSuffix(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower() == QLatin1String("bin");
+}
+
+bool hasNonZeroHeader(const QByteArray &head)
+{
+    return std::any_of(head.cbegin(), head.cend(), [](char byte) { return byte != 0; });
+}
+
+Refusal checkChoice(const QString &path)
+{
+    return hasBinSuffix(path) ? Refusal::None : Refusal::NotBinChoice;
+}
+
+Refusal checkSize(qint64 size)
+{
+    if (size <= 0)
+        return Refusal::Empty;
+    if (size > kMaxImageSize)
+        return Refusal::TooLarge;
+    return Refusal::None;
+}
+
+Refusal checkImageFile(const QString &path)
+{
     if (path.isEmpty())
-        return;
+        return Refusal::NoFileChosen;
     const QFileInfo info(path);
-    if (!hasBinSuffix(info)) {
-        QMessageBox::warning(this, tr("Invalid File"), tr("Please select a .bin file."));
-        return;
-    }
-    ui->SelectFilePath->setText(path);
-    const qint64 size = info.size();
-    qDebug() << "已选择文件:" << path;
-    qDebug() << "文件大小:" << size << "字节";
-    m_upgradeFilePath = path;
-    m_upgradeFileSize = size;
+    if (!info.exists() || !info.isFile())
+        return Refusal::FileMissing;
+    if (!hasBinSuffix(path))
+        return Refusal::NotBinFile;
+    if (const Refusal size = checkSize(info.size()); size != Refusal::None)
+        return size;
+    // Opened only to read the first bytes, and closed again at once.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Refusal::CannotOpen;
+    const QByteArray head = file.read(kHeaderTestBytes);
+    file.close();
+    if (!hasNonZeroHeader(head))
+        return Refusal::BlankHeader;
+    return Refusal::None;
 }
 
-bool MainWindow::refuseImageSize(qint64 size)
+Refusal checkUpgradeStart(const DeviceState &device, const QString &path)
 {
-    if (upload::imageSizeAcceptable(size))
-        return false;
-    if (size <= 0) {
-        QMessageBox::warning(this, tr("Invalid File"), tr("Selected file is empty."));
-        return true;
-    }
-    // The size travels in a 32-bit field; a larger image would be announced
-    // by its low bits only.
-    QMessageBox::warning(this, tr("Invalid File"), tr("Selected file is too large."));
-    return true;
+    if (!device.upgradeModeConnected)
+        return Refusal::NotInUpgradeMode;
+    if (const Refusal file = checkImageFile(path); file != Refusal::None)
+        return file;
+    // Both interfaces: without the data interface the image could be
+    // announced but never sent.
+    if (!device.interfacesOpen)
+        return Refusal::InterfacesNotOpen;
+    return Refusal::None;
 }
 
-bool MainWindow::validateUpgradeStart()
-{
-    if (!m_updConnected) {
-        QMessageBox::warning(this, tr("upd info"), tr("UPD Not Connect, Pls Enter UPD First!"));
-        return false;
-    }
-    if (m_upgradeFilePath.isEmpty()) {
-        QMessageBox::warning(this, tr("No File"), tr("No update file selected."));
-        return false;
-    }
-    const QFileInfo info(m_upgradeFilePath);
-    if (!info.exists() || !info.isFile()) {
-        QMessageBox::warning(this, tr("File Not Found"), tr("Selected file does not exist."));
-        return false;
-    }
-    if (!hasBinSuffix(info)) {
-        QMessageBox::warning(this, tr("Invalid File"), tr("Selected file is not a .bin file."));
-        return false;
-    }
-    if (refuseImageSize(info.size()))
-        return false;
-
-    QByteArray head;
-    {
-        QFile file(m_upgradeFilePath);
-        if (!file.open(QIODevice::ReadOnly)) {
-            QMessageBox::warning(this, tr("Read Error"), tr("Cannot open selected file."));
-            return false;
-        }
-        head = file.read(upload::kHeaderTestBytes);
-    }
-    if (!upload::hasNonZeroHeader(head)) {
-        QMessageBox::warning(this, tr("Invalid File"),
-                             tr("Selected file appears invalid (all-zero header)."));
-        return false;
-    }
-
-    // Both interfaces must be open: without the data interface the image
-    // could be announced but never sent.
-    if (!m_controlDevice || !m_dataDevice) {
-        QMessageBox::warning(this, tr("upd info"), tr("UPD device not connect"));
-        return false;
-    }
-    return true;
-}
+} // namespace imagecheck

@@ -5,21 +5,21 @@
 #include "MainWindow.h"
 
 #include "device/CommandFrame.h"
+#include "device/HidIo.h"
 #include "ui_MainWindow.h"
+#include "ui/StyleSheets.h"
+#include "upgrade/ImageChecks.h"
 #include "upgrade/UploadPipeline.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
 
 #include <chrono>
 
 namespace {
 constexpr std::chrono::milliseconds kStartAckTimeout(1000);
-const char kUploadColor[] = "#3498db";
-const char kDeviceProgressColor[] = "#00aa33";
 } // namespace
 
 void MainWindow::on_StartUpd_clicked()
@@ -43,7 +43,7 @@ void MainWindow::startUpgrade()
     m_uploadFile = new QFile(m_upgradeFilePath, this);
     if (!m_uploadFile->open(QIODevice::ReadOnly)) {
         releaseUploadFile();
-        QMessageBox::warning(this, tr("Read Error"), tr("Cannot open selected file for upload."));
+        showRefusal(imagecheck::Refusal::CannotOpenForUpload);
         return;
     }
     // The size is taken from the file as it is now, not as it was when it
@@ -51,9 +51,9 @@ void MainWindow::startUpgrade()
     // A refused size lets go of the image before its box opens, so that an
     // acknowledgement read while the box is up finds nothing to upload.
     const qint64 size = m_uploadFile->size();
-    if (!upload::imageSizeAcceptable(size)) {
+    if (const imagecheck::Refusal refusal = imagecheck::checkSize(size); refusal != imagecheck::Refusal::None) {
         releaseUploadFile();
-        refuseImageSize(size);
+        showRefusal(refusal);
         return;
     }
     m_upgradeFileSize = size;
@@ -82,7 +82,7 @@ void MainWindow::handleUpgradeStartAck(quint8 status)
     m_uploading = true;
     m_uploadedBytes = 0;
     m_uploadChecksum = 0;
-    setProgressChunkColor(QString::fromLatin1(kUploadColor));
+    setProgressChunkColor(QString::fromLatin1(styles::kUploadChunkColor));
     ui->DOWNLOAD->setText(QStringLiteral("DOWNLOAD:"));
     m_uploadTimer->start();
     qDebug() << "Upload initiated.";
@@ -141,20 +141,10 @@ void MainWindow::uploadTick()
         m_imageReadFailures = 0;
 
         const int n = upload::prepareDataReport(report, chunk, int(got), m_uploadChecksum);
-        int result = 0;
-        for (int attempt = 0;;) {
-            result = hid_write(m_dataDevice, report.data(), report.size());
-            if (result == frame::kDataReportSize)
-                break;
-            qDebug() << "hid_write attempt" << attempt << "returned" << result << ", retrying...";
-            ++attempt;
-            QThread::msleep(upload::kRetryPauseMs);
-            if (attempt >= upload::kWriteAttempts) {
-                qDebug() << "hid write error to 0xFF01 after retries: " << result;
-                abortUpload();
-                QMessageBox::warning(this, tr("Upd info"), tr("Write error during upload. Abort."));
-                return;
-            }
+        if (!hidio::sendDataReport(m_dataDevice, report)) {
+            abortUpload();
+            QMessageBox::warning(this, tr("Upd info"), tr("Write error during upload. Abort."));
+            return;
         }
 
         m_uploadedBytes += n;
@@ -208,7 +198,7 @@ void MainWindow::handleUploadCompleteAck(quint8 status)
 void MainWindow::handleUpgradeProgress(quint8 percent)
 {
     const int shown = qMin<int>(percent, 100);
-    setProgressChunkColor(QString::fromLatin1(kDeviceProgressColor));
+    setProgressChunkColor(QString::fromLatin1(styles::kDeviceChunkColor));
     ui->DOWNLOAD->setText(QStringLiteral("UPGRADE:"));
     ui->DownloadProgress->setValue(shown);
     qDebug() << "Upgrade progress:" << shown << "%";

@@ -14,7 +14,7 @@ void MainWindow::on_upgradeMode_clicked()
         return;
     }
     m_upgradePanelVisible = true;
-    setProgressChunkColor(QStringLiteral("#00aa33"));
+    setProgressChunkColor(QString::fromLatin1(styles::kDeviceChunkColor));
     ui->DOWNLOAD->setText(QStringLiteral("DOWNLOAD:"));
     ui->DownloadProgress->setValue(0);
     setUpgradePanelVisible(true);

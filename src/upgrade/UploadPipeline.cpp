@@ -4,16 +4,6 @@
 
 namespace upload {
 
-bool imageSizeAcceptable(qint64 size)
-{
-    return size > 0 && size <= kMaxImageSize;
-}
-
-bool hasNonZeroHeader(const QByteArray &head)
-{
-    return std::any_of(head.cbegin(), head.cend(), [](char byte) { return byte != 0; });
-}
-
 int uploadPercent(qint64 sent, qint64 total)
 {
     if (total <= 0)

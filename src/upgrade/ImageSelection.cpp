@@ -1,0 +1,44 @@
+// Choosing the firmware image, and the refusals of the checks it must pass
+// before an upload.
+
+#include "MainWindow.h"
+
+#include "ui_MainWindow.h"
+#include "upgrade/ImageChecks.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+void MainWindow::on_SelectFile_clicked()
+{
+    const QString path = QFileDialog::getOpenFileName(this, tr("选择文件"), QDir::currentPath(),
+                                                      tr("Binary Files (*.bin);"));
+    if (path.isEmpty())
+        return;
+    if (showRefusal(imagecheck::checkChoice(path)))
+        return;
+    ui->SelectFilePath->setText(path);
+    const qint64 size = QFileInfo(path).size();
+    qDebug() << "已选择文件:" << path;
+    qDebug() << "文件大小:" << size << "字节";
+    m_upgradeFilePath = path;
+    m_upgradeFileSize = size;
+}
+
+bool MainWindow::showRefusal(imagecheck::Refusal refusal)
+{
+    if (refusal == imagecheck::Refusal::None)
+        return false;
+    const imagecheck::RefusalText &box = imagecheck::refusalText(refusal);
+    QMessageBox::warning(this, tr(box.title), tr(box.text));
+    return true;
+}
+
+bool MainWindow::validateUpgradeStart()
+{
+    const imagecheck::DeviceState device{m_updConnected, m_controlDevice && m_dataDevice};
+    return !showRefusal(imagecheck::checkUpgradeStart(device, m_upgradeFilePath));
+}

@@ -1,0 +1,242 @@
+// The pieces the window and the command-line tool share, reached without a
+// window: the image checks in their order, the choice of interfaces, the
+// framing-mode table, and the data-report writer's retry rule.
+
+#include "LogCapture.h"
+#include "VirtualCamera.h"
+#include "camera/FramingModes.h"
+#include "device/Discovery.h"
+#include "device/HidIo.h"
+#include "upgrade/ImageChecks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using imagecheck::Refusal;
+
+Q_DECLARE_METATYPE(Refusal)
+
+namespace {
+
+QString writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+discovery::Interface interfaceWith(quint16 usagePage)
+{
+    discovery::Interface entry;
+    entry.usagePage = usagePage;
+    return entry;
+}
+
+} // namespace
+
+class SharedTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void imageChecks_data();
+    void imageChecks();
+    void unreadableImage();
+    void everyRefusalHasItsBox();
+    void interfaceChoice_data();
+    void interfaceChoice();
+    void framingModes();
+    void dataReportRetries();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void SharedTest::imageChecks_data()
+{
+    QTest::addColumn<bool>("upgradeMode");
+    QTest::addColumn<bool>("interfaces");
+    QTest::addColumn<QString>("name");      // file name, empty for no choice
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Refusal>("refusal");
+
+    const QByteArray good("\x5a\x01\x02", 3);
+    QByteArray zeros17(17, '\0');
+    zeros17[16] = char(1);
+
+    // The device's mode is looked at first, even with no file chosen.
+    QTest::newRow("not in upgrade mode") << false << true << QString() << QByteArray() << Refusal::NotInUpgradeMode;
+    QTest::newRow("no file chosen") << true << true << QString() << QByteArray() << Refusal::NoFileChosen;
+    QTest::newRow("file gone") << true << true << QStringLiteral("gone.bin") << QByteArray() << Refusal::FileMissing;
+    QTest::newRow("wrong suffix") << true << true << QStringLiteral("fw.bin.bak") << good << Refusal::NotBinFile;
+    QTest::newRow("empty") << true << true << QStringLiteral("empty.bin") << QByteArray("") << Refusal::Empty;
+    QTest::newRow("sixteen zero bytes then one") << true << true << QStringLiteral("blank.bin") << zeros17
+                                                 << Refusal::BlankHeader;
+    // The interfaces are looked at last: a bad file is named first.
+    QTest::newRow("bad file, no interfaces") << true << false << QStringLiteral("blank2.bin") << QByteArray(4, '\0')
+                                             << Refusal::BlankHeader;
+    QTest::newRow("no interfaces") << true << false << QStringLiteral("fw.bin") << good << Refusal::InterfacesNotOpen;
+    QTest::newRow("accepted") << true << true << QStringLiteral("fw.bin") << good << Refusal::None;
+    QTest::newRow("upper-case suffix") << true << true << QStringLiteral("FIRMWARE.BIN") << good << Refusal::None;
+    QTest::newRow("last of five bytes") << true << true << QStringLiteral("five.bin") << QByteArray("\0\0\0\0\x07", 5)
+                                        << Refusal::None;
+}
+
+void SharedTest::imageChecks()
+{
+    QFETCH(bool, upgradeMode);
+    QFETCH(bool, interfaces);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(Refusal, refusal);
+    QString path;
+    if (!name.isEmpty()) {
+        path = m_dir.filePath(name);
+        if (name != QLatin1String("gone.bin"))
+            writeFile(path, content);
+    }
+    QCOMPARE(imagecheck::checkUpgradeStart({upgradeMode, interfaces}, path), refusal);
+}
+
+void SharedTest::unreadableImage()
+{
+    // A directory that looks like an image, an image of 4 GiB (sparse, so it
+    // costs no disk) and one that may not be read.
+    const QString directory = m_dir.filePath(QStringLiteral("folder.bin"));
+    QVERIFY(QDir().mkpath(directory));
+    QCOMPARE(imagecheck::checkImageFile(directory), Refusal::FileMissing);
+
+    const QString huge = writeFile(m_dir.filePath(QStringLiteral("huge.bin")), QByteArray("\x01", 1));
+    QVERIFY(QFile::resize(huge, qint64(1) << 32));
+    QCOMPARE(imagecheck::checkImageFile(huge), Refusal::TooLarge);
+    QVERIFY(QFile::resize(huge, (qint64(1) << 32) - 1));
+    QCOMPARE(imagecheck::checkImageFile(huge), Refusal::None);
+
+    // The folder is open to group and others (the plain user below keeps
+    // root's group), so that only the file's own rights count.
+    QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+                                                    | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                                    | QFileDevice::ExeOther));
+    const QString locked = writeFile(m_dir.filePath(QStringLiteral("locked.bin")), QByteArray("\x01", 1));
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    // Root reads anything; take a plain user's rights for the attempt.
+    const bool root = geteuid() == 0;
+    if (root)
+        QVERIFY(seteuid(65534) == 0);
+    const Refusal refusal = imagecheck::checkImageFile(locked);
+    if (root)
+        QVERIFY(seteuid(0) == 0);
+    QCOMPARE(refusal, Refusal::CannotOpen);
+
+    QCOMPARE(imagecheck::checkChoice(QStringLiteral("/x/pack.tar.bin")), Refusal::None);
+    QCOMPARE(imagecheck::checkChoice(QStringLiteral("/x/bin")), Refusal::NotBinChoice);
+    QCOMPARE(imagecheck::checkSize(0), Refusal::Empty);
+}
+
+void SharedTest::everyRefusalHasItsBox()
+{
+    // A refusal without a row would show an empty box.
+    for (int i = int(Refusal::NotBinChoice); i <= int(Refusal::CannotOpenForUpload); ++i) {
+        const imagecheck::RefusalText &text = imagecheck::refusalText(Refusal(i));
+        QCOMPARE(int(text.refusal), i);
+        QVERIFY(qstrlen(text.title) > 0 && qstrlen(text.text) > 0);
+    }
+}
+
+void SharedTest::interfaceChoice_data()
+{
+    QTest::addColumn<QVector<int>>("pages");
+    QTest::addColumn<QVector<bool>>("opened");
+    QTest::addColumn<int>("control");
+    QTest::addColumn<int>("data");
+    QTest::addColumn<QVector<int>>("unused");
+
+    QTest::newRow("the two vendor interfaces") << QVector<int>{0xFF00, 0xFF01} << QVector<bool>{true, true}
+                                               << 0 << 1 << QVector<int>{};
+    QTest::newRow("with consumer control") << QVector<int>{0x0C, 0xFF01, 0xFF00} << QVector<bool>{true, true, true}
+                                           << 2 << 1 << QVector<int>{0};
+    QTest::newRow("the later control wins") << QVector<int>{0xFF00, 0xFF01, 0xFF00} << QVector<bool>{true, true, true}
+                                            << 2 << 1 << QVector<int>{0};
+    QTest::newRow("a later one that failed to open does not")
+        << QVector<int>{0xFF00, 0xFF01, 0xFF00} << QVector<bool>{true, true, false} << 0 << 1 << QVector<int>{};
+    QTest::newRow("data missing") << QVector<int>{0xFF00, 0xFF01} << QVector<bool>{true, false}
+                                  << 0 << -1 << QVector<int>{};
+    QTest::newRow("nothing") << QVector<int>{} << QVector<bool>{} << -1 << -1 << QVector<int>{};
+}
+
+void SharedTest::interfaceChoice()
+{
+    QFETCH(QVector<int>, pages);
+    QFETCH(QVector<bool>, opened);
+    QFETCH(int, control);
+    QFETCH(int, data);
+    QFETCH(QVector<int>, unused);
+    QVector<discovery::Interface> interfaces;
+    for (int page : pages)
+        interfaces.append(interfaceWith(quint16(page)));
+    const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
+    QCOMPARE(choice.control, control);
+    QCOMPARE(choice.data, data);
+    QCOMPARE(choice.unused, unused);
+    QCOMPARE(choice.complete(), control >= 0 && data >= 0);
+}
+
+void SharedTest::framingModes()
+{
+    // 8 follows 2: 3 to 7 are not modes, nor is the failed-apply marker.
+    QVector<int> values;
+    for (int value = 0; value < 256; ++value) {
+        if (modes::isFramingMode(value))
+            values.append(value);
+    }
+    QCOMPARE(values, (QVector<int>{0, 1, 2, 8}));
+    QVERIFY(!modes::isFramingMode(modes::kFailedApplyMode));
+    QCOMPARE(QLatin1String(modes::modeInfo(8)->label), QLatin1String("SmartGallery(1080P only)"));
+    QCOMPARE(QLatin1String(modes::modeInfo(0)->buttonName), QLatin1String("btnFullScreen"));
+}
+
+void SharedTest::dataReportRetries()
+{
+    // Through the virtual camera: two refused writes are retried, a third
+    // gives the report up; every try is logged.
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    camera.reset();
+    camera.attach(sim::Identity::Upgrade);
+    hid_device *data = nullptr;
+    hid_device_info *list = hid_enumerate(discovery::kUpgradeId.vendorId, discovery::kUpgradeId.productId);
+    for (hid_device_info *info = list; info; info = info->next) {
+        if (info->usage_page == discovery::kDataUsagePage)
+            data = hid_open_path(info->path);
+    }
+    hid_free_enumeration(list);
+    QVERIFY(data);
+    frame::DataReportBuffer report{};
+    frame::fillDataReport(report, reinterpret_cast<const quint8 *>("\x01"), 1);
+
+    LogCapture log;
+    QVERIFY(!hidio::sendDataReport(nullptr, report));
+    QVERIFY(log.lines().isEmpty());
+
+    camera.failNextDataWrites(2);
+    QVERIFY(hidio::sendDataReport(data, report));
+    QCOMPARE(log.lines(), (QStringList{QStringLiteral("hid_write attempt 0 returned -1 , retrying..."),
+                                       QStringLiteral("hid_write attempt 1 returned -1 , retrying...")}));
+    log.clear();
+    camera.failNextDataWrites(3);
+    QVERIFY(!hidio::sendDataReport(data, report));
+    QCOMPARE(log.lines().size(), 4);
+    QCOMPARE(log.lines().last(), QStringLiteral("hid write error to 0xFF01 after retries:  -1"));
+    hidio::closeHandle(data);
+    QVERIFY(!data);
+    QCOMPARE(camera.openHandleCount(), 0);
+    camera.reset();
+}
+
+QTEST_GUILESS_MAIN(SharedTest)
+#include "tst_shared.moc"
