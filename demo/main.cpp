@@ -5,6 +5,7 @@
 #include "DemoCamera.h"
 #include "WindowDriver.h"
 
+#include "AppSetup.h"
 #include "MainWindow.h"
 
 #include <QApplication>
@@ -131,6 +132,7 @@ int main(int argc, char *argv[])
     if (options.driven)
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 
+    startup::prepareApplication();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
 

@@ -123,6 +123,7 @@ private slots:
     void deviceLeavesBeforeTheEnd();
     void departureNoticedBetweenTicks();
     void endReportMidStreamKeepsLock();
+    void slowLinkKeepsWindowAnswering();
     void endToEndFromCameraMode();
 };
 
@@ -862,6 +863,35 @@ void UpgradeTest::endReportMidStreamKeepsLock()
     QCOMPARE(checksumAtBox, QVector<int>{int(byteSumOf(image))});
     QCOMPARE(h.modals.texts(), QStringList{kCompleted});
     QCOMPARE(h.camera.receivedImage(), image);
+}
+
+void UpgradeTest::slowLinkKeepsWindowAnswering()
+{
+    // At 10 ms a report, one tick of up to 2000 reports would hold the
+    // window for many seconds. Counted between two turns of the event loop,
+    // the reports of one tick stay few, and the image still arrives whole.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setDataWritePace(std::chrono::milliseconds(10));
+    const QByteArray image = patternImage(30 * 510, 14);
+    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    int lastCount = 0;
+    int mostInOneTurn = 0;
+    QTimer turns;
+    turns.setInterval(0);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        const int count = h.camera.dataReportCount();
+        mostInOneTurn = qMax(mostInOneTurn, count - lastCount);
+        lastCount = count;
+    });
+    turns.start();
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 20000);
+    turns.stop();
+    mostInOneTurn = qMax(mostInOneTurn, h.camera.dataReportCount() - lastCount);
+    QCOMPARE(h.camera.receivedImage(), image);
+    QCOMPARE(h.camera.completeChecksum(), int(byteSumOf(image)));
+    QVERIFY2(mostInOneTurn > 0 && mostInOneTurn <= 10, qPrintable(QString::number(mostInOneTurn)));
 }
 
 QTEST_MAIN(UpgradeTest)

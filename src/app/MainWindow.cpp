@@ -38,8 +38,6 @@ void MainWindow::buildWidgets()
     ui->deviceNameLabel->setTextFormat(Qt::PlainText);
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/icons/app_icon.ico")));
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 }
 

@@ -1,9 +1,11 @@
+#include "AppSetup.h"
 #include "MainWindow.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    startup::prepareApplication();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("com.kelvora.CameraConfig"));
     MainWindow window;

@@ -241,7 +241,11 @@ void MainWindow::pollControlInterface()
     if (!m_controlDevice)
         return;
     frame::CommandBuffer buffer{};
-    const int result = hid_read_timeout(m_controlDevice, buffer.data(), buffer.size(), kReadTimeoutMs);
+    // While the image streams, the poll runs between two upload ticks: it
+    // takes what has arrived without waiting, so that the link is not left
+    // idle for the read's time-out after every tick.
+    const int timeout = m_uploading ? 0 : kReadTimeoutMs;
+    const int result = hid_read_timeout(m_controlDevice, buffer.data(), buffer.size(), timeout);
     if (result <= 0)
         return;
     const int size = qMin(result, frame::kCommandFrameSize);

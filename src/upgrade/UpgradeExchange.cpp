@@ -20,6 +20,10 @@
 
 namespace {
 constexpr std::chrono::milliseconds kStartAckTimeout(1000);
+// The longest one upload tick keeps writing before it lets the event loop
+// run; well under the few seconds after which a desktop calls a window
+// unresponsive.
+constexpr std::chrono::milliseconds kTickBudget(50);
 } // namespace
 
 void MainWindow::on_StartUpd_clicked()
@@ -117,6 +121,9 @@ void MainWindow::uploadTick()
     if (!m_uploading || !m_uploadFile || !m_dataDevice)
         return;
 
+    // A tick also ends once it has been writing for kTickBudget, so that on
+    // a slow link the window still repaints and answers between ticks.
+    const auto tickStarted = std::chrono::steady_clock::now();
     frame::DataReportBuffer report;
     quint8 chunk[frame::kMaxDataBytes];
     for (int pass = 0; pass < m_reportsPerTick; ++pass) {
@@ -153,6 +160,8 @@ void MainWindow::uploadTick()
             ui->DownloadProgress->setValue(percent);
             m_lastUploadPercent = percent;
         }
+        if (std::chrono::steady_clock::now() - tickStarted >= kTickBudget)
+            return;
     }
 }
 
