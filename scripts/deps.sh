@@ -19,6 +19,14 @@ PACKAGING_PACKAGES=(
     file                  # CPack looks at the program with it before dpkg-shlibdeps
 )
 
+# Desktop services the tests start for real: a private D-Bus daemon with
+# logind played by python3-dbusmock (the sleep inhibitor), libudev (hot-plug).
+DESKTOP_PACKAGES=(
+    dbus                  # dbus-daemon
+    python3-dbusmock      # logind's stand-in on the private bus
+    libudev-dev           # the hot-plug monitor
+)
+
 # The sanitizer build, the fuzz targets and the leak check.
 HARDENING_PACKAGES=(
     clang-14              # builds the fuzz targets

@@ -3,6 +3,7 @@
 #include "ui_MainWindow.h"
 #include "camera/FramingModes.h"
 #include "ui/StyleSheets.h"
+#include "upgrade/SleepInhibitor.h"
 
 #include <QApplication>
 #include <QFont>
@@ -27,6 +28,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpModeButtons();
     hidePanels();
     createTimers();
+    watchSystem();
 }
 
 void MainWindow::buildWidgets()
@@ -119,6 +121,11 @@ void MainWindow::createTimers()
     m_startAckTimer->setObjectName(QStringLiteral("startAckTimer"));
     m_startAckTimer->setSingleShot(true);
     connect(m_startAckTimer, &QTimer::timeout, this, &MainWindow::onStartAckTimeout);
+}
+
+void MainWindow::watchSystem()
+{
+    m_sleepInhibitor = new SleepInhibitor(this);
 }
 
 MainWindow::~MainWindow()

@@ -10,6 +10,7 @@ class QByteArray;
 class QFile;
 class QPushButton;
 class QTimer;
+class SleepInhibitor;
 class Ui_MainWindow;
 namespace discovery { enum class Identity; }
 namespace frame { struct Command; struct Payload; }
@@ -61,6 +62,7 @@ private:
     void setUpModeButtons();
     void hidePanels();
     void createTimers();
+    void watchSystem();
     void fitWindowHeight();
     void scheduleHeightFit();
     void closeAllHandles();
@@ -162,6 +164,8 @@ private:
     quint8 m_uploadChecksum = 0;
     int m_uploadChunkSize = 510;
     int m_reportsPerTick = 2000;
+    // Held while the upgrade controls are locked.
+    SleepInhibitor *m_sleepInhibitor = nullptr;
     bool m_upgradePanelVisible = false;
     // The percentage last written to the bar during the current upload;
     // reset when an upload starts so that every upload shows its own.

@@ -9,6 +9,7 @@
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/ImageChecks.h"
+#include "upgrade/SleepInhibitor.h"
 #include "upgrade/UploadPipeline.h"
 
 #include <QDebug>
@@ -215,6 +216,8 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
     // cannot be true: the controls stay locked until the stream's own end.
     if (percent >= 100 && !m_uploadFile) {
         m_devicePhase = false;
+        // The device has written its firmware and reboots: sleep is safe again.
+        m_sleepInhibitor->release();
         QMessageBox::information(this, tr("Upd info"), tr("Upgrade completed ,Device will reboot now!"));
         setUpgradeBusy(false);
     }
