@@ -7,6 +7,7 @@ BUILD_PACKAGES=(
     qtbase5-dev qtbase5-dev-tools
     libqt5svg5            # SVG icon engine: without it the mode icons are blank
     libhidapi-dev         # hidapi headers and the hidraw backend
+    libudev-dev           # hot-plug events
     fonts-dejavu-core     # a font for the offscreen tests and bare machines
 )
 
@@ -20,11 +21,10 @@ PACKAGING_PACKAGES=(
 )
 
 # Desktop services the tests start for real: a private D-Bus daemon with
-# logind played by python3-dbusmock (the sleep inhibitor), libudev (hot-plug).
+# logind played by python3-dbusmock (the sleep inhibitor).
 DESKTOP_PACKAGES=(
     dbus                  # dbus-daemon
     python3-dbusmock      # logind's stand-in on the private bus
-    libudev-dev           # the hot-plug monitor
 )
 
 # The sanitizer build, the fuzz targets and the leak check.

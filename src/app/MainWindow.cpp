@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 #include "camera/FramingModes.h"
+#include "device/HotPlugMonitor.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/SleepInhibitor.h"
 
@@ -16,6 +17,9 @@ namespace {
 constexpr std::chrono::milliseconds kWatchInterval(1500);
 constexpr std::chrono::milliseconds kLevelInterval(200);
 constexpr std::chrono::milliseconds kUploadTickInterval(1);
+// How long after the last hidraw node event the presence check runs: the
+// nodes of one device arrive within a few milliseconds of each other.
+constexpr std::chrono::milliseconds kHotPlugSettle(30);
 constexpr int kModeIconSize = 48;
 }
 
@@ -126,6 +130,14 @@ void MainWindow::createTimers()
 void MainWindow::watchSystem()
 {
     m_sleepInhibitor = new SleepInhibitor(this);
+
+    m_hotPlugTimer = new QTimer(this);
+    m_hotPlugTimer->setObjectName(QStringLiteral("hotPlugTimer"));
+    m_hotPlugTimer->setSingleShot(true);
+    m_hotPlugTimer->setInterval(kHotPlugSettle);
+    connect(m_hotPlugTimer, &QTimer::timeout, this, &MainWindow::hotPlugSettled);
+    m_hotPlug = new HotPlugMonitor(this);
+    connect(m_hotPlug, &HotPlugMonitor::nodeChanged, this, &MainWindow::hidrawNodeChanged);
 }
 
 MainWindow::~MainWindow()
