@@ -66,12 +66,6 @@ struct UpgradeBench : WindowHarness
         QVERIFY(connect(sim::Identity::Upgrade));
         click("upgradeMode");
     }
-    void choose(const QString &path)
-    {
-        modals.queueFile(path);
-        click("SelectFile");
-        modals.clear();
-    }
     bool locked() const
     {
         for (const char *name : kLockedControls)
@@ -239,7 +233,7 @@ void UpgradeTest::unreadableImage()
                                           | QFileDevice::ReadOther | QFileDevice::ExeOther);
     UpgradeBench h;
     const QString path = writeFile(dir, QStringLiteral("locked.bin"), patternImage(64));
-    h.choose(path);
+    h.chooseImage(path);
     QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner | QFileDevice::WriteOther));
     // Root reads anything; take a plain user's rights for the attempt.
     const bool wasRoot = geteuid() == 0;
@@ -265,7 +259,7 @@ void UpgradeTest::tooLargeImage()
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.resize(qint64(1) << 32));
     file.close();
-    h.choose(path);
+    h.chooseImage(path);
     h.camera.clearRecords();
     h.modals.clear();
     h.click("StartUpd");
@@ -294,7 +288,7 @@ void UpgradeTest::fullUploads()
     QTemporaryDir dir;
     UpgradeBench h;
     const QByteArray image = patternImage(size, size);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.camera.clearRecords();
     h.modals.clear();
     h.click("StartUpd");
@@ -335,7 +329,7 @@ void UpgradeTest::uploadSpanningTwoTicks()
     QTemporaryDir dir;
     UpgradeBench h;
     const QByteArray image = patternImage(1020001, 3);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.camera.clearRecords();
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 10000);
@@ -353,7 +347,7 @@ void UpgradeTest::startAckTimeout()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Never);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
     h.modals.clear();
     QElapsedTimer clock;
     clock.start();
@@ -373,7 +367,7 @@ void UpgradeTest::refusedStart()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Immediate, 5);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
     h.modals.clear();
     // The refusal stays open; the time-out opens on top of it about a
     // second after the start, and only then are the controls unlocked.
@@ -404,7 +398,7 @@ void UpgradeTest::lateAndRepeatedAcknowledgements()
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Delayed, 0, 1300ms);
     const QByteArray image = patternImage(3000);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Upgrade start timeout. Abort."), 3000);
     // The acknowledgement after the abort is only logged.
@@ -432,7 +426,7 @@ void UpgradeTest::writeRetriesAndAbort()
     QTemporaryDir dir;
     UpgradeBench h;
     const QByteArray image = patternImage(5000, 9);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
 
     // Two failures are retried and the image still arrives whole.
     h.camera.failNextDataWrites(2);
@@ -472,7 +466,7 @@ void UpgradeTest::deviceVanishesMidUpload()
 {
     QTemporaryDir dir;
     UpgradeBench h;
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(200000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(200000)));
     h.camera.vanishAfterDataReports(20);
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Write error during upload. Abort."), 5000);
@@ -514,7 +508,7 @@ void UpgradeTest::imageChangedAfterChoice()
     // Chosen while empty, then written: the size is taken again at Start,
     // so the announcement is right and nothing divides by zero.
     const QString path = writeFile(dir, QStringLiteral("image.bin"), QByteArray());
-    h.choose(path);
+    h.chooseImage(path);
     const QByteArray image = patternImage(1500, 4);
     writeFile(dir, QStringLiteral("image.bin"), image);
     h.click("StartUpd");
@@ -540,7 +534,7 @@ void UpgradeTest::everyUploadShowsItsOwnPercentage()
     UpgradeBench h;
     // No device progress and no reboot: the bar keeps what the upload wrote.
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
-    h.choose(writeFile(dir, QStringLiteral("big.bin"), patternImage(3000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("big.bin"), patternImage(3000)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
     QTRY_COMPARE(h.bar()->value(), 100);
@@ -557,7 +551,7 @@ void UpgradeTest::everyUploadShowsItsOwnPercentage()
     QCOMPARE(h.bar()->value(), 0);
 
     // A second, one-report upload must show its own 100.
-    h.choose(writeFile(dir, QStringLiteral("small.bin"), patternImage(200)));
+    h.chooseImage(writeFile(dir, QStringLiteral("small.bin"), patternImage(200)));
     h.camera.clearRecords();
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
@@ -569,7 +563,7 @@ void UpgradeTest::closingWindowMidUploadSendsNothingMore()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::microseconds(50));
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(4 * 1024 * 1024)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(4 * 1024 * 1024)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
     h.window->close();
@@ -664,7 +658,7 @@ void UpgradeTest::imageUnreadableMidUpload()
     UpgradeBench h;
     const QByteArray image = patternImage(5000, 5);
     const QString path = writeFile(dir, QStringLiteral("image.bin"), image);
-    h.choose(path);
+    h.chooseImage(path);
     h.camera.setStartAck(sim::AckMode::Delayed, 0, 200ms);
     h.click("StartUpd");
     QVERIFY(h.locked());
@@ -708,7 +702,7 @@ void UpgradeTest::sizeRefusedAfterOpenReleasesImage()
     QTemporaryDir dir;
     UpgradeBench h;
     const QString path = writeFile(dir, QStringLiteral("image.bin"), patternImage(3000));
-    h.choose(path);
+    h.chooseImage(path);
     h.camera.clearRecords();
     filefaults::reportOpenSize(path, 0);
     int descriptorsAtBox = -1;
@@ -748,7 +742,7 @@ void UpgradeTest::refusedCompletion()
     UpgradeBench h;
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
     const QByteArray image = patternImage(2000, 6);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")), 5000);
     QVERIFY(h.locked());
@@ -788,7 +782,7 @@ void UpgradeTest::deviceLeavesBeforeTheEnd()
     if (unplugAt >= 0)
         h.camera.unplugDuringUpload(sim::UnplugPoint(unplugAt));
     const QByteArray image = patternImage(2000, 8);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Sent upload complete packet.*"))) >= 0, 5000);
     QVERIFY(h.locked());
@@ -821,7 +815,7 @@ void UpgradeTest::departureNoticedBetweenTicks()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::microseconds(20));
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(3 * 1024 * 1024, 12)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(3 * 1024 * 1024, 12)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
     // Hold the stream between ticks while the device goes away.
@@ -848,7 +842,7 @@ void UpgradeTest::endReportMidStreamKeepsLock()
     h.camera.setProgressPlan({100}, 10ms, std::chrono::minutes(10), "V9.9.9");
     h.camera.setDataWritePace(std::chrono::microseconds(100));
     const QByteArray image = patternImage(3 * 1024 * 1024, 13);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     QVector<int> checksumAtBox;
     h.modals.onEachBox([&h, &checksumAtBox](int) { checksumAtBox.append(h.camera.completeChecksum()); });
     h.click("StartUpd");
@@ -874,7 +868,7 @@ void UpgradeTest::slowLinkKeepsWindowAnswering()
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::milliseconds(10));
     const QByteArray image = patternImage(30 * 510, 14);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image)));
     int lastCount = 0;
     int mostInOneTurn = 0;
     QTimer turns;

@@ -1,51 +1,5 @@
 #include "WindowHarness.h"
 
-#include <QApplication>
-#include <QTest>
-
-WindowHarness::WindowHarness()
-    : camera(sim::VirtualCamera::instance())
-{
-    camera.reset();
-    camera.setReadWaits(false);
-    window = std::make_unique<MainWindow>();
-    window->show();
-    QCoreApplication::processEvents();
-}
-
-WindowHarness::~WindowHarness()
-{
-    window.reset();
-    camera.reset();
-}
-
-void WindowHarness::click(const char *name)
-{
-    auto *button = find<QAbstractButton>(name);
-    if (!button)
-        qFatal("no button named %s", name);
-    button->click();
-}
-
-bool WindowHarness::connect(sim::Identity identity)
-{
-    camera.attach(identity);
-    refresh();
-    return drainReplies();
-}
-
-bool WindowHarness::drainReplies()
-{
-    // The poll reads one report per 20 ms tick and dispatches it in the same
-    // tick, so once nothing is queued every reply has been handled.
-    for (int i = 0; i < 250; ++i) {
-        QTest::qWait(20);
-        if (camera.pendingReports() == 0)
-            return true;
-    }
-    return false;
-}
-
 QVector<QPair<int, int>> WindowHarness::requests() const
 {
     QVector<QPair<int, int>> list;
