@@ -93,7 +93,7 @@ int copyString(const QString &text, wchar_t *string, size_t maxlen)
 
 } // namespace
 
-// The camera's hidapi side is private; this is the one way in.
+// The one way in from the hid_* functions to the camera.
 struct CApi
 {
     using Info = VirtualCamera::InterfaceInfo;

@@ -292,6 +292,7 @@ struct VirtualCamera::State
 
     std::vector<Scheduled> schedule;
     quint64 nextOrder = 0;
+    quint64 generation = 0;   // bumped whenever a device joins or leaves the bus
 
     // Handles opened since the last reset, by id, until closed.
     std::map<quint64, Handle> handles;
@@ -359,6 +360,8 @@ struct VirtualCamera::State
     // queued or planned to send is delivered any more.
     void unplug()
     {
+        if (attached)
+            ++generation;
         attached = false;
         for (auto &entry : handles)
             entry.second.alive = false;
@@ -381,6 +384,7 @@ struct VirtualCamera::State
             delayedInFlight = 0;
         }
         attached = true;
+        ++generation;
         identity = newIdentity;
         interfaces = newInterfaces;
     }
@@ -638,9 +642,13 @@ void VirtualCamera::reset()
 {
     // Forgetting the handle registry is what makes older handles dead; the
     // id counter survives so that none of them is ever mistaken for a new one.
+    // The bus generation goes on counting for the same reason: a door must
+    // see that whatever was attached before has gone.
     const quint64 nextHandle = d->nextHandle;
+    const quint64 generation = d->generation;
     *d = State();
     d->nextHandle = nextHandle;
+    d->generation = generation + 1;
 }
 
 void VirtualCamera::attach(Identity identity, const QVector<InterfaceSpec> &interfaces)
@@ -913,13 +921,9 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
     for (;;) {
         if (!d->liveHandle(handle))
             return -1;   // the device left while the caller waited
-        if (!d->reports.empty()) {
-            const QByteArray report = d->reports.front();
-            d->reports.pop_front();
-            if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
-                d->leaveWhenRead = false;
-                d->unplug();
-            }
+        QByteArray report;
+        if (nextReport(&report)) {
+            reportRead(handle, report);
             const int count = int(std::min<size_t>(length, size_t(report.size())));
             std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));
             return count;
@@ -934,6 +938,40 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         std::this_thread::sleep_until(wake);
         d->runDue();
     }
+}
+
+quint64 VirtualCamera::busGeneration() const
+{
+    return d->generation;
+}
+
+bool VirtualCamera::nextReport(QByteArray *report) const
+{
+    if (d->reports.empty())
+        return false;
+    if (report)
+        *report = d->reports.front();
+    return true;
+}
+
+void VirtualCamera::reportRead(quint64 handle, const QByteArray &report)
+{
+    const auto known = d->handles.find(handle);
+    d->lastReadPage = known != d->handles.end() ? known->second.info.usagePage : 0;
+    d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
+    if (d->reports.empty() || d->reports.front() != report)
+        return;
+    d->reports.pop_front();
+    if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
+        d->leaveWhenRead = false;
+        d->unplug();
+    }
+}
+
+VirtualCamera::Clock::time_point VirtualCamera::nextPlannedAction() const
+{
+    const auto next = d->nextScheduled();
+    return next == d->schedule.end() ? Clock::time_point::max() : next->due;
 }
 
 void VirtualCamera::noteExit()
