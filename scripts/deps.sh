@@ -19,6 +19,14 @@ PACKAGING_PACKAGES=(
     file                  # CPack looks at the program with it before dpkg-shlibdeps
 )
 
+# The real-library tests: the window and hidapi's behaviour against the
+# system's libhidapi-hidraw, over hidraw nodes that umockdev emulates.
+REALHID_PACKAGES=(
+    umockdev              # the preload library that redirects /sys and /dev
+    libumockdev-dev       # the testbed the tests build the emulated bus with
+    libudev-dev           # the tests watch the emulated bus's uevents
+)
+
 # The sanitizer build, the fuzz targets and the leak check.
 HARDENING_PACKAGES=(
     clang-14              # builds the fuzz targets
