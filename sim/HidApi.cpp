@@ -205,7 +205,21 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id, unsig
 HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
 {
     CApi::enter("hid_open_path");
-    return path ? sim::adopt(CApi::openPath(QByteArray(path))) : nullptr;
+    if (!path)
+        return nullptr;
+    hid_device *device = sim::adopt(CApi::openPath(QByteArray(path)));
+    if (!device) {
+        // Worded as the hidraw backend words it: a path on the bus that
+        // cannot be opened is a permission problem, any other is missing.
+        bool listed = false;
+        for (const CApi::Info &info : CApi::enumerate(0, 0))
+            listed = listed || info.path == path;
+        sim::pool().lastError = QStringLiteral("Failed to open a device with path '%1': %2")
+                                    .arg(QString::fromUtf8(path),
+                                         QLatin1String(listed ? "Permission denied" : "No such file or directory"))
+                                    .toStdWString();
+    }
+    return device;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *data, size_t length)

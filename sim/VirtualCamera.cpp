@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -316,6 +317,20 @@ struct VirtualCamera::State
     bool answersTo(quint16 vendor, quint16 product) const
     {
         return attached && (vendor == 0 || vendor == vendorId()) && (product == 0 || product == productId());
+    }
+
+    // The interfaces in the order the bus lists them: by the names the
+    // kernel gives them ("1-1:1.<number>"), compared as text, so that
+    // interface 10 comes before interface 2.
+    QVector<int> busOrder() const
+    {
+        QVector<int> order(interfaces.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            return QByteArray::number(interfaces.at(a).interfaceNumber)
+                < QByteArray::number(interfaces.at(b).interfaceNumber);
+        });
+        return order;
     }
 
     QByteArray path(int index) const
@@ -795,7 +810,7 @@ QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 
     QVector<InterfaceInfo> found;
     if (!d->answersTo(vendorId, productId))
         return found;
-    for (int i = 0; i < d->interfaces.size(); ++i)
+    for (const int i : d->busOrder())
         found.append(d->describe(i));
     return found;
 }
@@ -821,7 +836,12 @@ quint64 VirtualCamera::openFirst(quint16 vendorId, quint16 productId, const QStr
     if (!d->answersTo(vendorId, productId) || d->interfaces.isEmpty()
         || (serialNumber && *serialNumber != QLatin1String(kSerialNumber)))
         return 0;
-    return d->open(0);
+    // hid_open opens the first interface the bus lists and no other, so a
+    // refusal there is a refusal of the whole call.
+    const int first = d->busOrder().constFirst();
+    if (d->openFailPages.contains(d->interfaces.at(first).usagePage))
+        return 0;
+    return d->open(first);
 }
 
 quint64 VirtualCamera::openPath(const QByteArray &path)

@@ -197,9 +197,11 @@ public:
     };
     // Records the call and runs whatever the schedule holds that is due.
     void noteCall(const char *function);
-    // Interfaces of the attached device if it has this identity (0 matches any ID).
+    // Interfaces of the attached device if it has this identity (0 matches
+    // any ID), in the order the bus lists them.
     QVector<InterfaceInfo> interfacesMatching(quint16 vendorId, quint16 productId) const;
-    // Both return 0 when nothing can be opened.
+    // Both return 0 when nothing can be opened. openFirst opens the first
+    // interface the bus lists, as hid_open does.
     quint64 openFirst(quint16 vendorId, quint16 productId, const QString *serialNumber);
     quint64 openPath(const QByteArray &path);
     void closeHandle(quint64 handle);
