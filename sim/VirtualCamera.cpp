@@ -934,15 +934,16 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
     d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
     if (!d->liveHandle(handle) || !data || d->readFails)
         return -1;
-    if (d->lastReadPage != kControlUsagePage)
-        return 0;
+    // The camera sends on its control interface only; a read on any other
+    // waits out its time-out like one on a quiet hidraw node.
+    const bool control = d->lastReadPage == kControlUsagePage;
 
     const Clock::time_point deadline = Clock::now() + Milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         if (!d->liveHandle(handle))
             return -1;   // the device left while the caller waited
         QByteArray report;
-        if (nextReport(&report)) {
+        if (control && nextReport(&report)) {
             reportRead(handle, report);
             const int count = int(std::min<size_t>(length, size_t(report.size())));
             std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));

@@ -131,6 +131,7 @@ private slots:
     void failedOpenSaysWhy();
     void writesArriveAsWritten();
     void readsReturnOneWholeReportEach();
+    void aQuietInterfaceWaitsOutTheTimeout();
     void shortBufferGetsOneReportAndLosesTheRest();
     void handlesOfADeviceThatLeftFailAtOnce();
     void deviceComesBackInItsOtherIdentity();
@@ -245,13 +246,23 @@ void HidContractTest::hidOpenTakesOnlyTheFirstInterface()
 
 void HidContractTest::failedOpenSaysWhy()
 {
+    QVERIFY(!hid_open(kCameraVid, kCameraPid, nullptr));
+    QCOMPARE(wide(hid_error(nullptr)), QStringLiteral("No HID devices with requested VID/PID found in the system."));
+
     door->withCamera([](sim::VirtualCamera &camera) { camera.attach(Identity::Normal); });
+    QVERIFY(!hid_open(kCameraVid, kCameraPid, L"ANOTHER"));
+    QCOMPARE(wide(hid_error(nullptr)), QStringLiteral("Device with requested VID/PID/(SerialNumber) not found"));
+    const QString serial = enumerate(kCameraVid, kCameraPid).value(0).serial;
+    hid_device *bySerial = hid_open(kCameraVid, kCameraPid, serial.toStdWString().c_str());
+    QVERIFY(bySerial);
+    hid_close(bySerial);
+
     const QByteArray control = pathOf(kControl);
     door->withCamera([](sim::VirtualCamera &camera) { camera.detach(); });
     QVERIFY(!hid_open_path(control.constData()));
-    const QString error = wide(hid_error(nullptr));
-    QVERIFY2(error.startsWith(QStringLiteral("Failed to open a device with path '%1'").arg(QString::fromLatin1(control))),
-             qPrintable(error));
+    QCOMPARE(wide(hid_error(nullptr)),
+             QStringLiteral("Failed to open a device with path '%1': No such file or directory")
+                 .arg(QString::fromLatin1(control)));
 }
 
 void HidContractTest::writesArriveAsWritten()
@@ -309,6 +320,25 @@ void HidContractTest::readsReturnOneWholeReportEach()
     hid_close(control);
 }
 
+void HidContractTest::aQuietInterfaceWaitsOutTheTimeout()
+{
+    door->withCamera([](sim::VirtualCamera &camera) {
+        camera.attach(Identity::Upgrade);
+        camera.queueReport(marked(8));
+    });
+    hid_device *data = hid_open_path(pathOf(kData).constData());
+    QVERIFY(data);
+    // The report waits on the control interface; the data interface has
+    // nothing for the reader.
+    QElapsedTimer waited;
+    waited.start();
+    int result = -2;
+    readOne(data, kDataReport, 100, &result);
+    QCOMPARE(result, 0);
+    QVERIFY2(waited.elapsed() >= 80, qPrintable(QString::number(waited.elapsed())));
+    hid_close(data);
+}
+
 void HidContractTest::shortBufferGetsOneReportAndLosesTheRest()
 {
     door->withCamera([](sim::VirtualCamera &camera) {
@@ -344,8 +374,10 @@ void HidContractTest::handlesOfADeviceThatLeftFailAtOnce()
     readOne(control, kFrame, 2000, &result);
     QCOMPARE(result, -1);
     QVERIFY2(waited.elapsed() < 1000, qPrintable(QString::number(waited.elapsed())));
+    QCOMPARE(wide(hid_error(control)), QStringLiteral("hid_read_timeout: unexpected poll error (device disconnected)"));
     QCOMPARE(write(control, request(0x20, 0x06)), -1);
     QCOMPARE(write(data, QByteArray(kDataReport, char(0x22))), -1);
+    QCOMPARE(wide(hid_error(data)), QStringLiteral("No such device"));
     QVERIFY(enumerate(kCameraVid, kCameraPid).isEmpty());
     QVERIFY(!hid_open_path(controlPath.constData()));
 
