@@ -25,6 +25,10 @@ public:
     // Why the hid_* functions in this process are not the ones this door
     // stands for; empty when they are.
     virtual QString libraryProblem() const = 0;
+    // Opens of the attached device's interfaces with this usage page fail
+    // from now on, as for a user without access to them; false if the door
+    // cannot arrange that.
+    virtual bool refuseOpens(quint16 usagePage) = 0;
     // Runs `change` on the camera, then lets the bus show what it did.
     virtual void withCamera(const std::function<void(sim::VirtualCamera &)> &change) = 0;
     // Reads the camera's records.

@@ -191,4 +191,20 @@ private:
     std::thread m_thread;
 };
 
+// Runs this process as an unprivileged user while in scope, when it runs as
+// root; a user without access to a node then meets the kernel's own
+// refusal. As any other user it changes nothing.
+class UnprivilegedScope
+{
+public:
+    UnprivilegedScope();
+    ~UnprivilegedScope();
+    UnprivilegedScope(const UnprivilegedScope &) = delete;
+    UnprivilegedScope &operator=(const UnprivilegedScope &) = delete;
+    bool unprivileged() const;
+
+private:
+    bool m_switched = false;
+};
+
 } // namespace realhid

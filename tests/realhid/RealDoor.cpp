@@ -33,6 +33,16 @@ public:
         return QString();
     }
 
+    // The kernel's own refusal: the node's permissions deny this process,
+    // switched to an unprivileged user for the rest of the test.
+    bool refuseOpens(quint16 usagePage) override
+    {
+        if (!m_bus.denyAccess(usagePage))
+            return false;
+        m_user = std::make_unique<realhid::UnprivilegedScope>();
+        return m_user->unprivileged();
+    }
+
     void withCamera(const std::function<void(sim::VirtualCamera &)> &change) override
     {
         {
@@ -52,6 +62,8 @@ private:
     }
 
     realhid::HidrawCamera m_bus;
+    // Declared after the bus, so gone before it: root again for the teardown.
+    std::unique_ptr<realhid::UnprivilegedScope> m_user;
 };
 
 } // namespace

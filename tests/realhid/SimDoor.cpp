@@ -27,6 +27,12 @@ public:
         return QString();
     }
 
+    bool refuseOpens(quint16 usagePage) override
+    {
+        sim::VirtualCamera::instance().setOpenFails(usagePage, true);
+        return true;
+    }
+
     void withCamera(const std::function<void(sim::VirtualCamera &)> &change) override
     {
         change(sim::VirtualCamera::instance());

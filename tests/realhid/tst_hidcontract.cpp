@@ -229,13 +229,14 @@ void HidContractTest::busListsInterfacesByNumber()
 
 void HidContractTest::hidOpenTakesOnlyTheFirstInterface()
 {
-    door->withCamera([](sim::VirtualCamera &camera) {
-        camera.attach(Identity::Normal);
-        camera.setOpenFails(kControl, true);
-    });
+    door->withCamera([](sim::VirtualCamera &camera) { camera.attach(Identity::Normal); });
+    QVERIFY(door->refuseOpens(kControl));
     // hid_open does not go on to the next interface when the first refuses.
     QVERIFY(!hid_open(kCameraVid, kCameraPid, nullptr));
-    QVERIFY(!hid_open_path(pathOf(kControl).constData()));
+    const QByteArray control = pathOf(kControl);
+    QVERIFY(!hid_open_path(control.constData()));
+    QCOMPARE(wide(hid_error(nullptr)), QStringLiteral("Failed to open a device with path '%1': Permission denied")
+                                           .arg(QString::fromLatin1(control)));
     hid_device *data = hid_open_path(pathOf(kData).constData());
     QVERIFY(data);
     hid_close(data);

@@ -24,7 +24,6 @@
 #include <QTest>
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -42,7 +41,6 @@ constexpr int kImageBytesPerReport = 510;
 constexpr int kDataReports = (kImageSize + kImageBytesPerReport - 1) / kImageBytesPerReport;
 // The window looks for the camera every 1.5 s; room for two looks.
 constexpr int kWatchWaitMs = 4000;
-constexpr uid_t kNobody = 65534;
 
 const QString kTeal = QString::fromUtf8(styles::kStatusCamera);
 const QString kOrange = QString::fromUtf8(styles::kStatusUpgrade);
@@ -221,28 +219,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     QElapsedTimer m_clock;
     QVector<Event> m_events;
-};
-
-// Runs the program as an unprivileged user while in scope, when the tests
-// run as root; a user without access to a node then meets the kernel's
-// own refusal.
-class UnprivilegedScope
-{
-public:
-    UnprivilegedScope()
-    {
-        if (geteuid() == 0)
-            m_switched = seteuid(kNobody) == 0;
-    }
-    ~UnprivilegedScope()
-    {
-        if (m_switched && seteuid(0) != 0)
-            qFatal("cannot return to root");
-    }
-    bool unprivileged() const { return geteuid() != 0; }
-
-private:
-    bool m_switched = false;
 };
 
 } // namespace
@@ -508,7 +484,7 @@ void RealHidWindowTest::nodeWithoutAccessShowsHidError()
     QVERIFY(w.bus.denyAccess(kData));
     w.open();
     {
-        UnprivilegedScope user;
+        realhid::UnprivilegedScope user;
         QVERIFY2(user.unprivileged(), "cannot switch to an unprivileged user");
         // The kernel itself refuses: hidapi reports why.
         const QByteArray dataNode = w.bus.presentNode(kData).devnode;
