@@ -4,7 +4,6 @@
 
 #include "HidrawCamera.h"
 
-#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +17,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -253,10 +251,6 @@ bool answer(UMockdevIoctlClient *client, const void *data, size_t size, size_t o
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // The USB device, in umockdev's record format (P: path, E: property,
 // A: attribute), as the kernel describes a composite device.
 QByteArray usbDeviceRecord(const DevicePlan &plan, int devnum)
@@ -393,7 +387,6 @@ void HidrawCamera::start(const Options &options)
     g_free(root);
     m_context = new QObject;
     m_appliedGeneration = camera.busGeneration();
-    m_seenGeneration = m_appliedGeneration;
     m_thread = std::thread([this] { cameraLoop(); });
 }
 
@@ -410,8 +403,8 @@ HidrawCamera::~HidrawCamera()
     }
     m_thread.join();
     delete context;
-    // The testbed stops umockdev's worker thread, so no handler runs after
-    // this; only then may the nodes the handlers point at go.
+    // The testbed goes first, with umockdev's worker and the clients it
+    // still holds; only then the nodes its handlers point at.
     g_object_unref(m_bus->testbed);
     for (auto &node : m_nodes) {
         // A client the testbed did not free must not report to a node
@@ -439,11 +432,6 @@ bool HidrawCamera::underPreload()
     if (!maps.open(QIODevice::ReadOnly))
         return false;
     return maps.readAll().contains("libumockdev-preload");
-}
-
-QString HidrawCamera::rootDir() const
-{
-    return m_bus->root;
 }
 
 // --- Keeping the bus in step ------------------------------------------------
@@ -518,17 +506,6 @@ void HidrawCamera::deliverReportsLocked()
         control->inFlight = report;
         return;
     }
-}
-
-bool HidrawCamera::settledLocked() const
-{
-    return m_appliedGeneration == sim::VirtualCamera::instance().busGeneration();
-}
-
-bool HidrawCamera::settled() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return settledLocked();
 }
 
 void HidrawCamera::cameraLoop()

@@ -100,7 +100,8 @@ public:
 
     // The camera, locked for as long as the returned object lives. Changes
     // made through it (attach, detach, queued reports) reach the bus when
-    // it goes out of scope.
+    // it goes out of scope. The program's calls on the nodes wait for the
+    // lock, so it must not be held while the program runs.
     class Access
     {
     public:
@@ -124,8 +125,6 @@ public:
     // itself from the event loop of the thread that made this object; a
     // test calls it to act on a change without waiting for that loop.
     void settle();
-    // Whether the emulated bus shows what the camera has now.
-    bool settled() const;
 
     // Every node made since construction, in the order made.
     QVector<NodeRecord> nodes() const;
@@ -135,8 +134,7 @@ public:
     int openHandles() const;
     // Things the door saw that a hidraw node would never do.
     QStringList violations() const;
-    // The testbed's root folder, and the sysfs path of a present node.
-    QString rootDir() const;
+    // The sysfs path of the present node with this usage page.
     QByteArray syspathOf(quint16 usagePage) const;
 
     // Leaves the nodes with this usage page without access for anyone but
@@ -156,7 +154,6 @@ private:
     void afterChangeLocked();
     void hangUpLocked(Node &node);
     void deliverReportsLocked();
-    bool settledLocked() const;
     void postSettle();
     void cameraLoop();
     DevicePlan planLocked() const;
@@ -182,8 +179,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<std::unique_ptr<Node>> m_nodes;   // every node ever made, kept until the end
-    quint64 m_appliedGeneration = ~quint64(0);    // what the emulated bus shows
-    quint64 m_seenGeneration = ~quint64(0);       // what the camera thread last acted on
+    quint64 m_appliedGeneration = ~quint64(0);    // the camera's bus generation the emulated bus shows
     bool m_settlePosted = false;
     bool m_stop = false;
     int m_nullFd = -1;

@@ -194,7 +194,7 @@ public:
         udev_monitor_unref(m_monitor);
         udev_unref(m_udev);
     }
-    QVector<Event> events() const { return m_events; }
+    qint64 now() const { return m_clock.elapsed(); }
     QVector<Event> withAction(const char *action) const
     {
         QVector<Event> found;
@@ -319,6 +319,7 @@ void RealHidWindowTest::upgradeFromEnterUpdToTheReboot()
     UeventLog uevents;
 
     w.click("upgradeMode");
+    const qint64 left = uevents.now();   // the camera leaves as it takes CAMERA_ENTER_UPD
     w.click("ufuMode");
     QTRY_COMPARE_WITH_TIMEOUT(w.text("Mode"), QStringLiteral("Mode: UPD"), kWatchWaitMs);
     QCOMPARE(w.text("deviceNameLabel"), QStringLiteral("Device: UPD_DEVICES"));
@@ -336,8 +337,10 @@ void RealHidWindowTest::upgradeFromEnterUpdToTheReboot()
     QCOMPARE((QSet<QByteArray>{added.at(0).syspath, added.at(1).syspath}),
              (QSet<QByteArray>{w.bus.syspathOf(kControl), w.bus.syspathOf(kData)}));
     QVERIFY(w.bus.syspathOf(kControl).contains("1D6B:0102"));
-    const qint64 gap = added.first().atMs - removed.last().atMs;
-    QVERIFY2(gap >= 800 && gap <= 1600, qPrintable(QString::number(gap)));
+    QVERIFY(removed.last().atMs <= added.first().atMs);
+    // Heard when this thread gets to them, so never early, perhaps late.
+    const qint64 back = added.first().atMs - left;
+    QVERIFY2(back >= 950 && back <= 3500, qPrintable(QString::number(back)));
 
     QTemporaryDir dir;
     const QByteArray image = patternImage(kImageSize);
@@ -431,14 +434,11 @@ void RealHidWindowTest::unplugWhileIdle()
     const int opened = w.bus.openHandles();
     QVERIFY2(opened >= 3, qPrintable(QString::number(opened)));   // the probe and both vendor interfaces
 
-    QElapsedTimer noticed;
-    noticed.start();
     w.bus.camera()->detach();
     w.bus.settle();
     QVERIFY(!w.bus.presentNode(kControl).present);
     QTRY_COMPARE_WITH_TIMEOUT(w.text("deviceNameLabel"), QStringLiteral("Device: Not Found"), kWatchWaitMs);
     QCOMPARE(w.text("statusLabel"), QStringLiteral("Status: Disconnected"));
-    QVERIFY(noticed.elapsed() < kWatchWaitMs);
     QCOMPARE(w.modals.count(), 0);
 
     w.window.reset();
