@@ -27,6 +27,13 @@ DESKTOP_PACKAGES=(
     python3-dbusmock      # logind's stand-in on the private bus
 )
 
+# The real-library tests: the window and hidapi's behaviour against the
+# system's libhidapi-hidraw, over hidraw nodes that umockdev emulates.
+REALHID_PACKAGES=(
+    umockdev              # the preload library that redirects /sys and /dev
+    libumockdev-dev       # the testbed the tests build the emulated bus with
+)
+
 # The sanitizer build, the fuzz targets and the leak check.
 HARDENING_PACKAGES=(
     clang-14              # builds the fuzz targets

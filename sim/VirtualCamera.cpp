@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -292,6 +293,7 @@ struct VirtualCamera::State
 
     std::vector<Scheduled> schedule;
     quint64 nextOrder = 0;
+    quint64 generation = 0;   // bumped whenever a device joins or leaves the bus
 
     // Handles opened since the last reset, by id, until closed.
     std::map<quint64, Handle> handles;
@@ -315,6 +317,20 @@ struct VirtualCamera::State
     bool answersTo(quint16 vendor, quint16 product) const
     {
         return attached && (vendor == 0 || vendor == vendorId()) && (product == 0 || product == productId());
+    }
+
+    // The interfaces in the order the bus lists them: by the names the
+    // kernel gives them ("1-1:1.<number>"), compared as text, so that
+    // interface 10 comes before interface 2.
+    QVector<int> busOrder() const
+    {
+        QVector<int> order(interfaces.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            return QByteArray::number(interfaces.at(a).interfaceNumber)
+                < QByteArray::number(interfaces.at(b).interfaceNumber);
+        });
+        return order;
     }
 
     QByteArray path(int index) const
@@ -359,6 +375,8 @@ struct VirtualCamera::State
     // queued or planned to send is delivered any more.
     void unplug()
     {
+        if (attached)
+            ++generation;
         attached = false;
         for (auto &entry : handles)
             entry.second.alive = false;
@@ -381,6 +399,7 @@ struct VirtualCamera::State
             delayedInFlight = 0;
         }
         attached = true;
+        ++generation;
         identity = newIdentity;
         interfaces = newInterfaces;
     }
@@ -638,9 +657,13 @@ void VirtualCamera::reset()
 {
     // Forgetting the handle registry is what makes older handles dead; the
     // id counter survives so that none of them is ever mistaken for a new one.
+    // The bus generation goes on counting for the same reason: a door must
+    // see that whatever was attached before has gone.
     const quint64 nextHandle = d->nextHandle;
+    const quint64 generation = d->generation;
     *d = State();
     d->nextHandle = nextHandle;
+    d->generation = generation + 1;
 }
 
 void VirtualCamera::attach(Identity identity, const QVector<InterfaceSpec> &interfaces)
@@ -787,7 +810,7 @@ QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 
     QVector<InterfaceInfo> found;
     if (!d->answersTo(vendorId, productId))
         return found;
-    for (int i = 0; i < d->interfaces.size(); ++i)
+    for (const int i : d->busOrder())
         found.append(d->describe(i));
     return found;
 }
@@ -813,7 +836,12 @@ quint64 VirtualCamera::openFirst(quint16 vendorId, quint16 productId, const QStr
     if (!d->answersTo(vendorId, productId) || d->interfaces.isEmpty()
         || (serialNumber && *serialNumber != QLatin1String(kSerialNumber)))
         return 0;
-    return d->open(0);
+    // hid_open opens the first interface the bus lists and no other, so a
+    // refusal there is a refusal of the whole call.
+    const int first = d->busOrder().constFirst();
+    if (d->openFailPages.contains(d->interfaces.at(first).usagePage))
+        return 0;
+    return d->open(first);
 }
 
 quint64 VirtualCamera::openPath(const QByteArray &path)
@@ -906,20 +934,17 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
     d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
     if (!d->liveHandle(handle) || !data || d->readFails)
         return -1;
-    if (d->lastReadPage != kControlUsagePage)
-        return 0;
+    // The camera sends on its control interface only; a read on any other
+    // waits out its time-out like one on a quiet hidraw node.
+    const bool control = d->lastReadPage == kControlUsagePage;
 
     const Clock::time_point deadline = Clock::now() + Milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         if (!d->liveHandle(handle))
             return -1;   // the device left while the caller waited
-        if (!d->reports.empty()) {
-            const QByteArray report = d->reports.front();
-            d->reports.pop_front();
-            if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
-                d->leaveWhenRead = false;
-                d->unplug();
-            }
+        QByteArray report;
+        if (control && nextReport(&report)) {
+            reportRead(handle, report);
             const int count = int(std::min<size_t>(length, size_t(report.size())));
             std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));
             return count;
@@ -934,6 +959,40 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         std::this_thread::sleep_until(wake);
         d->runDue();
     }
+}
+
+quint64 VirtualCamera::busGeneration() const
+{
+    return d->generation;
+}
+
+bool VirtualCamera::nextReport(QByteArray *report) const
+{
+    if (d->reports.empty())
+        return false;
+    if (report)
+        *report = d->reports.front();
+    return true;
+}
+
+void VirtualCamera::reportRead(quint64 handle, const QByteArray &report)
+{
+    const auto known = d->handles.find(handle);
+    d->lastReadPage = known != d->handles.end() ? known->second.info.usagePage : 0;
+    d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
+    if (d->reports.empty() || d->reports.front() != report)
+        return;
+    d->reports.pop_front();
+    if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
+        d->leaveWhenRead = false;
+        d->unplug();
+    }
+}
+
+VirtualCamera::Clock::time_point VirtualCamera::nextPlannedAction() const
+{
+    const auto next = d->nextScheduled();
+    return next == d->schedule.end() ? Clock::time_point::max() : next->due;
 }
 
 void VirtualCamera::noteExit()

@@ -85,6 +85,8 @@ struct UpgradeBench : WindowHarness
 
 } // namespace
 
+Q_DECLARE_METATYPE(sim::InterfaceSpec)
+
 class UpgradeTest : public QObject
 {
     Q_OBJECT
@@ -610,21 +612,27 @@ void UpgradeTest::endToEndFromCameraMode()
 
 void UpgradeTest::lastCheckNeedsBothInterfaces_data()
 {
-    QTest::addColumn<int>("missingPage");
-    QTest::newRow("no control interface") << 0xFF00;
-    QTest::newRow("no data interface") << 0xFF01;
+    // The presence probe opens the first interface listed, so a device
+    // whose first interface refuses to open is not found at all; an
+    // interface further down can be absent, or there and refusing.
+    QTest::addColumn<QVector<sim::InterfaceSpec>>("interfaces");
+    QTest::addColumn<int>("refusingPage");
+    QTest::newRow("no control interface") << QVector<sim::InterfaceSpec>{{0xFF01, 1, 1}} << 0;
+    QTest::newRow("data interface refuses") << sim::standardInterfaces() << 0xFF01;
 }
 
 void UpgradeTest::lastCheckNeedsBothInterfaces()
 {
     // Without the data interface an upload could be announced and accepted
     // but never sent; the start is refused instead, like a missing control.
-    QFETCH(int, missingPage);
+    QFETCH(QVector<sim::InterfaceSpec>, interfaces);
+    QFETCH(int, refusingPage);
     QTemporaryDir dir;
     WindowHarness h;
     h.click("upgradeMode");
-    h.camera.setOpenFails(quint16(missingPage), true);
-    h.camera.attach(sim::Identity::Upgrade);
+    if (refusingPage)
+        h.camera.setOpenFails(quint16(refusingPage), true);
+    h.camera.attach(sim::Identity::Upgrade, interfaces);
     h.refresh();
     QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
     h.modals.queueFile(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
