@@ -444,6 +444,9 @@ private:
     // --- identity switches -------------------------------------------------
 
     // Waits until `before` is back on the bus in `identity`.
+    // While the link is still open on the device that is leaving, whatever
+    // it sends meanwhile is read and dropped: it may hold its restart until
+    // the host has taken its last report.
     bool awaitIdentity(Identity identity, const Device &before, const QVector<Device> &presentBefore,
                        std::chrono::milliseconds limit, bool interruptible, Device *found, Problem *problem)
     {
@@ -451,8 +454,10 @@ private:
         int noticed = interrupt::count();
         bool stillThere = false;
         for (;;) {
+            m_link.drain();
             const QVector<Device> now = attachedDevices();
             if (const Device *device = sameDeviceAfterSwitch(now, identity, before, presentBefore)) {
+                m_link.close();
                 *found = *device;
                 verbose(QStringLiteral("back as the %1").arg(deviceLabel(*found)));
                 return true;
@@ -502,9 +507,7 @@ private:
         // The camera leaves the bus now; its handles are dead.
         m_link.close();
         interrupt::setStage(interrupt::Stage::LeftInUpgradeMode);
-        m_output.event(QJsonObject{{QStringLiteral("event"), QStringLiteral("phase")},
-                                   {QStringLiteral("phase"), QStringLiteral("entering-upgrade-mode")}});
-        m_output.say(QStringLiteral("Switching the camera to upgrade mode..."));
+        phase("entering-upgrade-mode", QStringLiteral("Switching the camera to upgrade mode..."));
         if (!awaitIdentity(Identity::Upgrade, camera, presentBefore, m_waits.identity, true, upgradeDevice, problem)) {
             if (problem->exit == Exit::Interrupted)
                 problem->message = QStringLiteral("interrupted while the camera switches to upgrade mode; it will "
@@ -561,9 +564,12 @@ private:
         return QStringLiteral("The camera is left in upgrade mode; running the same command again starts the upload over.");
     }
 
+    // A step of a long command: a line for people, and for an upgrade under
+    // --json an event (the other commands print one document only).
     void phase(const char *keyword, const QString &human)
     {
-        m_output.event(QJsonObject{{QStringLiteral("event"), QStringLiteral("phase")},
+        if (m_options.command == Command::Upgrade)
+            m_output.event(QJsonObject{{QStringLiteral("event"), QStringLiteral("phase")},
                                    {QStringLiteral("phase"), QLatin1String(keyword)}});
         if (!human.isEmpty())
             m_output.say(human);
@@ -662,7 +668,6 @@ private:
             return code;
 
         // The reboot into normal mode.
-        m_link.close();
         phase("rebooting", QStringLiteral("Waiting for the camera to restart in normal mode..."));
         const QVector<Device> presentBefore = attachedDevices();
         Device camera;

@@ -89,6 +89,20 @@ Parsed parseArguments(const QStringList &arguments)
         return parsed;
     };
 
+    // --help and --version answer whatever else the line holds.
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help"))
+            options.help = true;
+        else if (argument == QLatin1String("--version"))
+            options.version = true;
+        else if (argument == QLatin1String("--json"))
+            options.json = true;
+    }
+    if (options.help || options.version)
+        return parsed;
+
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
@@ -150,9 +164,6 @@ Parsed parseArguments(const QStringList &arguments)
         }
     }
 
-    // --help and --version answer whatever else the line holds.
-    if (options.help || options.version)
-        return parsed;
     if (!command)
         return fail(QStringLiteral("no command given (list, info, set-mode, enter-upgrade or upgrade; try --help)"));
     options.command = command->command;
