@@ -18,6 +18,7 @@
 //   write-fail      every data report fails
 //   fast            the camera switches, writes and restarts in a fraction of a second
 //   pace=MICROSECONDS   each data report takes this long to go out
+//   step=MILLISECONDS   the camera reports its writing in 10 % steps this far apart
 
 #include "DemoCamera.h"
 #include "DemoFirmware.h"
@@ -117,6 +118,12 @@ bool applySettings(sim::VirtualCamera &camera, const QString &text)
         } else if (name == QLatin1String("fast")) {
             camera.setUpgradeReturnDelay(kFastReturn);
             camera.setProgressPlan(tenPercentSteps(), kFastProgressInterval, kFastReboot, demo::kFirmwareVersionAfter);
+        } else if (name == QLatin1String("step")) {
+            bool ok = false;
+            const int ms = value.toInt(&ok);
+            if (!ok || ms < 0)
+                return false;
+            camera.setProgressPlan(tenPercentSteps(), milliseconds(ms), kFastReboot, demo::kFirmwareVersionAfter);
         } else if (name == QLatin1String("pace")) {
             bool ok = false;
             const long long micros = value.toLongLong(&ok);

@@ -145,8 +145,9 @@ private:
             m_output.log(text);
     }
 
-    // Ctrl-C stops every wait except those of the device's own writing.
-    static bool interrupted() { return interrupt::count() > 0; }
+    // Ctrl-C stops every wait except those of the device's own writing and
+    // restart; a press noticed there is answered once and then forgotten.
+    bool interrupted() const { return interrupt::count() > m_interruptsAnswered; }
 
     int interruptedFail(const QString &what)
     {
@@ -208,7 +209,7 @@ private:
         while (!left.isEmpty()) {
             frame::Command got{};
             QByteArray payload;
-            const Wait wait = m_link.await(left, deadline, &Session::interrupted, &got, &payload);
+            const Wait wait = m_link.await(left, deadline, [this] { return interrupted(); }, &got, &payload);
             if (wait != Wait::Got) {
                 *missing = left.first();
                 return wait;
@@ -451,7 +452,6 @@ private:
                        std::chrono::milliseconds limit, bool interruptible, Device *found, Problem *problem)
     {
         const Clock::time_point deadline = Clock::now() + limit;
-        int noticed = interrupt::count();
         bool stillThere = false;
         for (;;) {
             m_link.drain();
@@ -467,12 +467,12 @@ private:
                        && device.interfaces.size() == before.interfaces.size()
                        && (device.interfaces.isEmpty() || device.interfaces.first().path == before.interfaces.first().path);
             });
-            if (interrupt::count() > noticed) {
+            if (interrupted()) {
                 if (interruptible) {
                     *problem = Problem{Exit::Interrupted, QStringLiteral("interrupted"), QString(), {}, {}};
                     return false;
                 }
-                noticed = interrupt::count();
+                m_interruptsAnswered = interrupt::count();
                 m_output.notice(QStringLiteral("the camera is writing its firmware and restarting: do not unplug it. "
                                                "Waiting for it (Ctrl-C again ends the tool at once)."));
             }
@@ -719,7 +719,7 @@ private:
         m_output.uploadProgress(0, size, 0);
 
         while (*sent < size) {
-            if (interrupt::count() > 0) {
+            if (interrupted()) {
                 m_output.finishProgressLine();
                 return fail(Problem{Exit::Interrupted, QStringLiteral("interrupted"),
                                     QStringLiteral("interrupted after %1 of %2 bytes. ").arg(*sent).arg(size) + leftInUpgradeMode(),
@@ -770,10 +770,9 @@ private:
     // Reads the device's reports after the completion until it says 100 %.
     int followDeviceProgress()
     {
-        int noticed = interrupt::count();
-        const Link::StopCheck keepWaiting = [this, &noticed] {
-            if (interrupt::count() > noticed) {
-                noticed = interrupt::count();
+        const Link::StopCheck keepWaiting = [this] {
+            if (interrupted()) {
+                m_interruptsAnswered = interrupt::count();
                 m_output.notice(QStringLiteral("the camera is writing its firmware: do not unplug it. Waiting for it to "
                                                "finish (Ctrl-C again ends the tool at once)."));
             }
@@ -824,6 +823,7 @@ private:
     Waits m_waits;
     Link m_link;
     QVector<Device> m_bus;   // what findOne saw
+    int m_interruptsAnswered = 0;   // Ctrl-C presses told to wait
 };
 
 } // namespace
