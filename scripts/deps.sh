@@ -19,6 +19,15 @@ PACKAGING_PACKAGES=(
     file                  # CPack looks at the program with it before dpkg-shlibdeps
 )
 
+# The command-line tool's checks: its man page rendered and read back, and
+# the example playbook run against the demo program.
+CLI_PACKAGES=(
+    groff-base            # groff checks the man page for warnings
+    man-db                # man -l renders it as a reader sees it
+    bsdextrautils         # col strips the rendering's overstrikes
+    ansible-core          # ansible-playbook runs examples/ansible against the demo
+)
+
 # The sanitizer build, the fuzz targets and the leak check.
 HARDENING_PACKAGES=(
     clang-14              # builds the fuzz targets
