@@ -341,8 +341,9 @@ private:
             document.insert(QStringLiteral("name"), QJsonValue());
             document.insert(QStringLiteral("version"), version);
             document.insert(QStringLiteral("mode"), QJsonValue());
-            m_output.result(document, QStringLiteral("The camera is in upgrade mode (%1).\nVersion:  %2")
-                                          .arg(deviceLabel(device), version));
+            m_output.result(document, QStringLiteral("The camera is in upgrade mode%1.\nVersion:  %2")
+                                          .arg(device.serialNumber.isEmpty() ? QString() : QStringLiteral(" (serial %1)").arg(device.serialNumber),
+                                               version));
             return int(Exit::Ok);
         }
 
@@ -528,7 +529,7 @@ private:
         if (device.identity == Identity::Upgrade) {
             document.insert(QStringLiteral("changed"), false);
             document.insert(QStringLiteral("device"), deviceJson(device, false));
-            m_output.result(document, QStringLiteral("The camera is already in upgrade mode (%1).").arg(deviceLabel(device)));
+            m_output.result(document, QStringLiteral("The camera is already in upgrade mode."));
             return int(Exit::Ok);
         }
         if (!m_link.open(device, false, Clock::duration::zero(), &problem))
@@ -542,7 +543,7 @@ private:
         m_link.close();
         document.insert(QStringLiteral("changed"), true);
         document.insert(QStringLiteral("device"), deviceJson(upgradeDevice, false));
-        m_output.result(document, QStringLiteral("The camera is in upgrade mode (%1).").arg(deviceLabel(upgradeDevice)));
+        m_output.result(document, QStringLiteral("The camera is in upgrade mode."));
         return int(Exit::Ok);
     }
 
@@ -763,7 +764,7 @@ private:
             }
         }
         m_output.finishProgressLine();
-        verbose(QStringLiteral("%1 bytes sent in %2 s").arg(*sent).arg(elapsed(), 0, 'f', 3));
+        verbose(QStringLiteral("%1 bytes sent in %2 s").arg(*sent).arg(elapsed(), 0, 'f', 6));
         return int(Exit::Ok);
     }
 
