@@ -582,6 +582,11 @@ private:
         // The file first: a bad image never sends the camera anywhere.
         if (const imagecheck::Refusal refusal = imagecheck::checkImageFile(path); refusal != imagecheck::Refusal::None)
             return refuse(refusal, path);
+        // Opened now and held to the end, so that the image announced later
+        // is the one checked, even if the file is replaced meanwhile.
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return refuse(imagecheck::Refusal::CannotOpenForUpload, path);
 
         Device device;
         Problem problem;
@@ -621,10 +626,7 @@ private:
                 return interruptedFail(QStringLiteral("before the upload. ") + leftInUpgradeMode());
         }
 
-        // The image is opened, and its size taken, before anything is announced.
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return refuse(imagecheck::Refusal::CannotOpenForUpload, path);
+        // The size is taken from the open file, as it is now.
         const qint64 size = file.size();
         if (const imagecheck::Refusal refusal = imagecheck::checkSize(size); refusal != imagecheck::Refusal::None)
             return refuse(refusal, path);
