@@ -34,6 +34,15 @@ REALHID_PACKAGES=(
     libumockdev-dev       # the testbed the tests build the emulated bus with
 )
 
+# The command-line tool's checks: its man page rendered and read back, and
+# the example playbook run against the demo program.
+CLI_PACKAGES=(
+    groff-base            # groff checks the man page for warnings
+    man-db                # man -l renders it as a reader sees it
+    bsdextrautils         # col strips the rendering's overstrikes
+    ansible-core          # ansible-playbook runs examples/ansible against the demo
+)
+
 # The sanitizer build, the fuzz targets and the leak check.
 HARDENING_PACKAGES=(
     clang-14              # builds the fuzz targets

@@ -6,7 +6,7 @@ source scripts/deps.sh
 
 # One call, so that apt-get update runs at most once.
 ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}" \
-    "${REALHID_PACKAGES[@]}" "${HARDENING_PACKAGES[@]}"
+    "${REALHID_PACKAGES[@]}" "${CLI_PACKAGES[@]}" "${HARDENING_PACKAGES[@]}"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(build_jobs)"
 ctest --test-dir build --output-on-failure -j "$(build_jobs)"

@@ -107,6 +107,8 @@ const char *const kManufacturer = "Virtual Devices";
 const char *const kNormalProduct = "Conference Camera";
 const char *const kUpgradeProduct = "Upgrade Device";
 const char *const kSerialNumber = "SIM0001";
+const char *const kSecondSerialNumber = "SIM0002";
+const char kSecondPathPrefix[] = "sim:second:";
 
 quint8 at(const QByteArray &bytes, int index)
 {
@@ -240,6 +242,7 @@ struct VirtualCamera::State
     Identity identity = Identity::Normal;
     bool secondAttached = false;
     Identity secondIdentity = Identity::Upgrade;
+    bool secondListed = false;
     QVector<InterfaceSpec> interfaces = standardInterfaces();
     std::array<bool, 2> probeFails{};
     QSet<quint16> openFailPages;
@@ -338,6 +341,27 @@ struct VirtualCamera::State
         char text[32];
         std::snprintf(text, sizeof text, "sim:%04x:%04x:%d", unsigned(vendorId()), unsigned(productId()), index);
         return QByteArray(text);
+    }
+
+    static bool isSecondPath(const QByteArray &path) { return path.startsWith(kSecondPathPrefix); }
+
+    // One of the listed second device's two standard interfaces.
+    InterfaceInfo describeSecond(int index) const
+    {
+        const bool normal = secondIdentity == Identity::Normal;
+        const InterfaceSpec spec = standardInterfaces().at(index);
+        InterfaceInfo info;
+        info.vendorId = normal ? kNormalVendorId : kUpgradeVendorId;
+        info.productId = normal ? kNormalProductId : kUpgradeProductId;
+        info.path = QByteArray(kSecondPathPrefix) + QByteArray::number(index);
+        info.releaseNumber = kReleaseNumber;
+        info.usagePage = spec.usagePage;
+        info.usage = spec.usage;
+        info.interfaceNumber = spec.interfaceNumber;
+        info.serialNumber = QString::fromLatin1(kSecondSerialNumber);
+        info.manufacturer = QString::fromLatin1(kManufacturer);
+        info.product = QString::fromLatin1(normal ? kNormalProduct : kUpgradeProduct);
+        return info;
     }
 
     InterfaceInfo describe(int index) const
@@ -683,6 +707,8 @@ void VirtualCamera::attachSecond(Identity identity)
     d->secondIdentity = identity;
 }
 
+void VirtualCamera::setSecondListed(bool listed) { d->secondListed = listed; }
+
 bool VirtualCamera::isAttached() const { return d->attached; }
 Identity VirtualCamera::identity() const { return d->identity; }
 
@@ -808,10 +834,17 @@ void VirtualCamera::noteCall(const char *function)
 QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 vendorId, quint16 productId) const
 {
     QVector<InterfaceInfo> found;
-    if (!d->answersTo(vendorId, productId))
-        return found;
-    for (const int i : d->busOrder())
-        found.append(d->describe(i));
+    if (d->answersTo(vendorId, productId)) {
+        for (const int i : d->busOrder())
+            found.append(d->describe(i));
+    }
+    if (d->secondAttached && d->secondListed) {
+        for (int i = 0; i < standardInterfaces().size(); ++i) {
+            const InterfaceInfo second = d->describeSecond(i);
+            if ((vendorId == 0 || vendorId == second.vendorId) && (productId == 0 || productId == second.productId))
+                found.append(second);
+        }
+    }
     return found;
 }
 
@@ -846,6 +879,15 @@ quint64 VirtualCamera::openFirst(quint16 vendorId, quint16 productId, const QStr
 
 quint64 VirtualCamera::openPath(const QByteArray &path)
 {
+    if (State::isSecondPath(path)) {
+        const int index = path.mid(int(sizeof kSecondPathPrefix) - 1).toInt();
+        if (!d->secondAttached || !d->secondListed || index < 0 || index >= standardInterfaces().size())
+            return 0;
+        const quint64 id = d->nextHandle++;
+        d->handles[id].info = d->describeSecond(index);
+        ++d->opened;
+        return id;
+    }
     if (!d->attached)
         return 0;
     for (int i = 0; i < d->interfaces.size(); ++i) {
@@ -912,6 +954,8 @@ int VirtualCamera::writeReport(quint64 handle, const quint8 *data, size_t length
 
     frame.accepted = true;
     d->frames.append(frame);
+    if (State::isSecondPath(live->info.path))
+        return frame.bytes.size();   // the second device takes everything and acts on nothing
     if (live->info.usagePage == kControlUsagePage)
         return d->controlWrite(frame.bytes);
     if (dataInterface) {
@@ -934,9 +978,11 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
     d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
     if (!d->liveHandle(handle) || !data || d->readFails)
         return -1;
-    // The camera sends on its control interface only; a read on any other
-    // waits out its time-out like one on a quiet hidraw node.
-    const bool control = d->lastReadPage == kControlUsagePage;
+    // The camera sends on its control interface only; a read on any other,
+    // or on the second device (which never answers), waits out its time-out
+    // like one on a quiet hidraw node.
+    const bool control = d->lastReadPage == kControlUsagePage
+        && !State::isSecondPath(d->liveHandle(handle)->info.path);
 
     const Clock::time_point deadline = Clock::now() + Milliseconds(std::max(timeoutMs, 0));
     for (;;) {

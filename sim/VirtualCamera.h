@@ -88,6 +88,10 @@ public:
     // answers the presence probe and nothing else; detach() or reset()
     // takes it away too.
     void attachSecond(Identity identity);
+    // The second device also shows in enumerations, with its own serial
+    // number and its two vendor interfaces. Its interfaces open; it takes
+    // every write and answers nothing.
+    void setSecondListed(bool listed);
     bool isAttached() const;
     Identity identity() const;
     // hid_open for the given identity returns null while set.
