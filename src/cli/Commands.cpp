@@ -121,9 +121,9 @@ public:
         case Command::Info:
             return info();
         case Command::SetMode:
-            return setMode();
+            return onDevice(&Session::setMode);
         case Command::EnterUpgrade:
-            return enterUpgrade();
+            return onDevice(&Session::enterUpgrade);
         case Command::Upgrade:
             return upgrade();
         case Command::None:
@@ -153,6 +153,22 @@ private:
     {
         Problem problem{Exit::Interrupted, QStringLiteral("interrupted"), QStringLiteral("interrupted ") + what, {}, {}};
         return fail(problem);
+    }
+
+    // findOne with its refusal reported: 0 once found, else the exit code.
+    int pickDevice(Device *device)
+    {
+        Problem problem;
+        return findOne(device, &problem) ? 0 : fail(problem);
+    }
+
+    // Runs a command on the one device it acts on, once found.
+    int onDevice(int (Session::*command)(const Device &device))
+    {
+        Device device;
+        if (const int refused = pickDevice(&device))
+            return refused;
+        return (this->*command)(device);
     }
 
     // The one device the command acts on: the one --device names, or the
@@ -252,17 +268,32 @@ private:
     // the answer. False with the problem reported when it does not come.
     bool askVersion(std::chrono::milliseconds limit, QString *version, Wait *outcome)
     {
-        m_link.drain();
-        if (!m_link.send(frame::VERSION_PREAMBLE) || !m_link.send(frame::CAMERA_GET_VERSION)) {
-            *outcome = Wait::Gone;
+        QByteArray payload;
+        if (!ask({frame::VERSION_PREAMBLE, frame::CAMERA_GET_VERSION}, frame::CAMERA_GET_VERSION_ACK, limit, &payload,
+                 outcome))
             return false;
+        *version = versionText(payload);
+        return true;
+    }
+
+    // Sends the requests, in order, and waits for one reply; its payload
+    // once it came. False with the outcome when it did not.
+    bool ask(std::initializer_list<frame::Command> requests, frame::Command reply, std::chrono::milliseconds limit,
+             QByteArray *payload, Wait *outcome)
+    {
+        m_link.drain();
+        for (const frame::Command &request : requests) {
+            if (!m_link.send(request)) {
+                *outcome = Wait::Gone;
+                return false;
+            }
         }
         QHash<quint16, QByteArray> answers;
         frame::Command missing{};
-        *outcome = collect({frame::CAMERA_GET_VERSION_ACK}, limit, &answers, &missing);
+        *outcome = collect({reply}, limit, &answers, &missing);
         if (*outcome != Wait::Got)
             return false;
-        *version = versionText(answers.value(key(frame::CAMERA_GET_VERSION_ACK)));
+        *payload = answers.value(key(reply));
         return true;
     }
 
@@ -379,26 +410,16 @@ private:
 
     bool askMode(int *mode, Wait *outcome)
     {
-        m_link.drain();
-        if (!m_link.send(frame::CAMERA_GET_MODE)) {
-            *outcome = Wait::Gone;
+        QByteArray payload;
+        if (!ask({frame::CAMERA_GET_MODE}, frame::CAMERA_GET_MODE_ACK, m_waits.reply, &payload, outcome))
             return false;
-        }
-        QHash<quint16, QByteArray> answers;
-        frame::Command missing{};
-        *outcome = collect({frame::CAMERA_GET_MODE_ACK}, m_waits.reply, &answers, &missing);
-        if (*outcome != Wait::Got)
-            return false;
-        *mode = quint8(answers.value(key(frame::CAMERA_GET_MODE_ACK)).at(0));
+        *mode = quint8(payload.at(0));
         return true;
     }
 
-    int setMode()
+    int setMode(const Device &device)
     {
-        Device device;
         Problem problem;
-        if (!findOne(&device, &problem))
-            return fail(problem);
         if (device.identity != Identity::Camera)
             return fail(Problem{Exit::Device, QStringLiteral("upgrade-mode"),
                                 QStringLiteral("the camera is in upgrade mode, where it has no framing mode"),
@@ -519,12 +540,9 @@ private:
         return true;
     }
 
-    int enterUpgrade()
+    int enterUpgrade(const Device &device)
     {
-        Device device;
         Problem problem;
-        if (!findOne(&device, &problem))
-            return fail(problem);
         QJsonObject document{{QStringLiteral("command"), QStringLiteral("enter-upgrade")}};
         if (device.identity == Identity::Upgrade) {
             document.insert(QStringLiteral("changed"), false);
@@ -589,9 +607,9 @@ private:
             return refuse(imagecheck::Refusal::CannotOpenForUpload, path);
 
         Device device;
+        if (const int refused = pickDevice(&device))
+            return refused;
         Problem problem;
-        if (!findOne(&device, &problem))
-            return fail(problem);
         const bool recovery = device.identity == Identity::Upgrade;
         QString oldVersion;
         bool oldKnown = false;

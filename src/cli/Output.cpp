@@ -83,22 +83,22 @@ void Output::say(const QString &text)
 
 void Output::log(const QString &text)
 {
-    if (m_json) {
-        jsonLine(m_err, QJsonObject{{QStringLiteral("log"), text}});
-        return;
-    }
-    finishProgressLine();
-    write(m_err, text.toUtf8() + '\n');
+    toStderr(QStringLiteral("log"), QByteArray(), text);
 }
 
 void Output::notice(const QString &text)
 {
+    toStderr(QStringLiteral("notice"), QByteArrayLiteral("kelvora-camera-cli: "), text);
+}
+
+void Output::toStderr(const QString &kind, const QByteArray &prefix, const QString &text)
+{
     if (m_json) {
-        jsonLine(m_err, QJsonObject{{QStringLiteral("notice"), text}});
+        jsonLine(m_err, QJsonObject{{kind, text}});
         return;
     }
     finishProgressLine();
-    write(m_err, QByteArrayLiteral("kelvora-camera-cli: ") + text.toUtf8() + '\n');
+    write(m_err, prefix + text.toUtf8() + '\n');
 }
 
 int Output::fail(const Problem &problem)
@@ -126,25 +126,17 @@ int Output::fail(const Problem &problem)
 void Output::uploadProgress(qint64 sent, qint64 total, double seconds)
 {
     const int percent = total > 0 ? int(std::min<qint64>(sent * 100 / total, 100)) : 100;
-    if (m_json) {
-        if (percent == m_lastUploadPercent)
-            return;
-        m_lastUploadPercent = percent;
-        event(QJsonObject{{QStringLiteral("event"), QStringLiteral("upload")},
-                          {QStringLiteral("sent"), double(sent)},
-                          {QStringLiteral("total"), double(total)},
-                          {QStringLiteral("percent"), percent}});
+    const auto json = [&] {
+        return QJsonObject{{QStringLiteral("event"), QStringLiteral("upload")},
+                           {QStringLiteral("sent"), double(sent)},
+                           {QStringLiteral("total"), double(total)},
+                           {QStringLiteral("percent"), percent}};
+    };
+    const auto tenthLine = [&](int step) {
+        return QStringLiteral("upload: %1 % (%2 of %3)\n").arg(step).arg(sizeText(double(sent)), sizeText(double(total)));
+    };
+    if (steppedOffTerminal(percent, m_lastUploadPercent, m_lastUploadTenth, json, tenthLine))
         return;
-    }
-    if (!m_terminal) {
-        const int tenth = percent / 10;
-        if (tenth == m_lastUploadTenth)
-            return;
-        m_lastUploadTenth = tenth;
-        write(m_out, QStringLiteral("upload: %1 % (%2 of %3)\n")
-                         .arg(tenth * 10).arg(sizeText(double(sent)), sizeText(double(total))).toUtf8());
-        return;
-    }
     const auto now = std::chrono::steady_clock::now();
     if (percent == m_lastUploadPercent && sent < total && now - m_lastDraw < kRedrawInterval)
         return;
@@ -167,27 +159,39 @@ void Output::uploadProgress(qint64 sent, qint64 total, double seconds)
 void Output::deviceProgress(int percent)
 {
     percent = std::clamp(percent, 0, 100);
-    if (m_json) {
-        if (percent == m_lastDevicePercent)
-            return;
-        m_lastDevicePercent = percent;
-        event(QJsonObject{{QStringLiteral("event"), QStringLiteral("device-progress")},
-                          {QStringLiteral("percent"), percent}});
+    const auto json = [&] {
+        return QJsonObject{{QStringLiteral("event"), QStringLiteral("device-progress")},
+                           {QStringLiteral("percent"), percent}};
+    };
+    const auto line = [](int step) { return QStringLiteral("writing firmware, do not unplug: %1 %\n").arg(step); };
+    if (steppedOffTerminal(percent, m_lastDevicePercent, m_lastDeviceTenth, json, line))
         return;
-    }
-    if (!m_terminal) {
-        const int tenth = percent / 10;
-        if (tenth == m_lastDeviceTenth)
-            return;
-        m_lastDeviceTenth = tenth;
-        write(m_out, QStringLiteral("writing firmware, do not unplug: %1 %\n").arg(tenth * 10).toUtf8());
-        return;
-    }
     if (percent == m_lastDevicePercent)
         return;
     m_lastDevicePercent = percent;
     write(m_out, QStringLiteral("\r%1 writing firmware, do not unplug: %2 %\x1b[K").arg(bar(percent)).arg(percent, 3).toUtf8());
     m_lineOpen = true;
+}
+
+bool Output::steppedOffTerminal(int percent, int &lastPercent, int &lastTenth,
+                                const std::function<QJsonObject()> &json, const std::function<QString(int)> &line)
+{
+    if (m_json) {
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            event(json());
+        }
+        return true;
+    }
+    if (!m_terminal) {
+        const int tenth = percent / 10;
+        if (tenth != lastTenth) {
+            lastTenth = tenth;
+            write(m_out, line(tenth * 10).toUtf8());
+        }
+        return true;
+    }
+    return false;
 }
 
 void Output::finishProgressLine()

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 
 namespace cli {
@@ -60,6 +61,13 @@ public:
 private:
     void write(FILE *stream, const QByteArray &bytes);
     void jsonLine(FILE *stream, const QJsonObject &object);
+    // Progress where no bar is drawn: under --json an event for each new
+    // whole percent, off a terminal a line for each new tenth. False on a
+    // terminal, where the caller draws its bar.
+    bool steppedOffTerminal(int percent, int &lastPercent, int &lastTenth, const std::function<QJsonObject()> &json,
+                            const std::function<QString(int)> &line);
+    // A line on stderr: as {"<kind>": text} under --json, else prefixed.
+    void toStderr(const QString &kind, const QByteArray &prefix, const QString &text);
 
     FILE *m_out;
     FILE *m_err;

@@ -3,7 +3,9 @@
 // hid_open picks, whole reports in both directions, and what handles do
 // once their device has gone.
 
+#include "../support/Bytes.h"
 #include "ContractDoor.h"
+#include "device/Discovery.h"
 
 #include <hidapi/hidapi.h>
 
@@ -24,43 +26,18 @@ constexpr quint16 kData = sim::kDataUsagePage;
 constexpr int kFrame = 64;
 constexpr int kDataReport = 512;
 
-struct Entry
-{
-    QByteArray path;
-    quint16 vendorId = 0;
-    quint16 productId = 0;
-    quint16 release = 0;
-    quint16 usagePage = 0;
-    quint16 usage = 0;
-    int interfaceNumber = -1;
-    QString serial;
-    QString manufacturer;
-    QString product;
-};
-
 QString wide(const wchar_t *text)
 {
     return text ? QString::fromWCharArray(text) : QString();
 }
 
+// hidapi's list as the program copies it.
+using Entry = discovery::Interface;
+
 QVector<Entry> enumerate(quint16 vendorId, quint16 productId)
 {
-    QVector<Entry> entries;
     hid_device_info *list = hid_enumerate(vendorId, productId);
-    for (hid_device_info *info = list; info; info = info->next) {
-        Entry entry;
-        entry.path = info->path;
-        entry.vendorId = info->vendor_id;
-        entry.productId = info->product_id;
-        entry.release = info->release_number;
-        entry.usagePage = info->usage_page;
-        entry.usage = info->usage;
-        entry.interfaceNumber = info->interface_number;
-        entry.serial = wide(info->serial_number);
-        entry.manufacturer = wide(info->manufacturer_string);
-        entry.product = wide(info->product_string);
-        entries.append(entry);
-    }
+    const QVector<Entry> entries = discovery::interfacesFrom(list);
     hid_free_enumeration(list);
     return entries;
 }
@@ -78,13 +55,7 @@ QByteArray pathOf(quint16 usagePage)
 // zeros; no payload.
 QByteArray request(quint8 group, quint8 code)
 {
-    QByteArray frame(kFrame, '\0');
-    frame[0] = char(0x11);
-    frame[1] = char(0x22);
-    frame[2] = char(0x33);
-    frame[3] = char(group);
-    frame[4] = char(code);
-    return frame;
+    return commandFrame(group, code);
 }
 
 // A report whose every byte tells it apart from the others.
@@ -175,8 +146,8 @@ void HidContractTest::enumerationDescribesEachInterface()
         QCOMPARE(entry.usagePage, info.usagePage);
         QCOMPARE(entry.usage, info.usage);
         QCOMPARE(entry.interfaceNumber, info.interfaceNumber);
-        QCOMPARE(entry.release, info.releaseNumber);
-        QCOMPARE(entry.serial, info.serialNumber);
+        QCOMPARE(entry.releaseNumber, info.releaseNumber);
+        QCOMPARE(entry.serialNumber, info.serialNumber);
         QCOMPARE(entry.manufacturer, info.manufacturer);
         QCOMPARE(entry.product, info.product);
     }
@@ -253,7 +224,7 @@ void HidContractTest::failedOpenSaysWhy()
     door->withCamera([](sim::VirtualCamera &camera) { camera.attach(Identity::Normal); });
     QVERIFY(!hid_open(kCameraVid, kCameraPid, L"ANOTHER"));
     QCOMPARE(wide(hid_error(nullptr)), QStringLiteral("Device with requested VID/PID/(SerialNumber) not found"));
-    const QString serial = enumerate(kCameraVid, kCameraPid).value(0).serial;
+    const QString serial = enumerate(kCameraVid, kCameraPid).value(0).serialNumber;
     hid_device *bySerial = hid_open(kCameraVid, kCameraPid, serial.toStdWString().c_str());
     QVERIFY(bySerial);
     hid_close(bySerial);

@@ -4,6 +4,7 @@
 // like the other window tests.
 
 #include "HidrawCamera.h"
+#include "Bytes.h"
 #include "LogCapture.h"
 #include "MainWindow.h"
 #include "ModalWatcher.h"
@@ -49,15 +50,7 @@ const QString kRed = QString::fromUtf8(styles::kStatusNotFound);
 // A request exactly as it must appear on the wire.
 QByteArray request(quint8 group, quint8 code, const QByteArray &payload = QByteArray())
 {
-    QByteArray frame(64, '\0');
-    frame[0] = char(0x11);
-    frame[1] = char(0x22);
-    frame[2] = char(0x33);
-    frame[3] = char(group);
-    frame[4] = char(code);
-    frame[5] = char(payload.size());
-    frame.replace(7, payload.size(), payload);
-    return frame;
+    return commandFrame(group, code, payload);
 }
 
 QByteArray patternImage(int size)
@@ -72,14 +65,6 @@ QByteArray patternImage(int size)
     }
     image[0] = char(0x5A);   // the tool wants a non-zero header
     return image;
-}
-
-quint8 byteSum(const QByteArray &bytes)
-{
-    quint8 sum = 0;
-    for (char byte : bytes)
-        sum = quint8(sum + quint8(byte));
-    return sum;
 }
 
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)
@@ -376,7 +361,7 @@ void RealHidWindowTest::upgradeFromEnterUpdToTheReboot()
     QCOMPARE(dataNodes.at(1).writes, kDataReports);
     const QByteArray size = QByteArray::fromHex("00100001");
     QCOMPARE(framesOn(w.frames(), kControl).mid(controlBefore),
-             (QVector<QByteArray>{request(0x22, 0x00, size), request(0x22, 0x02, QByteArray(1, char(byteSum(image))))}));
+             (QVector<QByteArray>{request(0x22, 0x00, size), request(0x22, 0x02, QByteArray(1, char(byteSumOf(image))))}));
     QCOMPARE(w.bus.camera()->formatViolations(), QStringList());
 
     // The device's own progress, in its green, up to 100 %.

@@ -3,6 +3,7 @@
 // A fresh window on a fresh virtual camera for one test function, with the
 // modal watcher and the log capture in place.
 
+#include "Bytes.h"
 #include "CameraWindow.h"
 #include "LogCapture.h"
 
@@ -27,8 +28,6 @@ public:
     QVector<QPair<int, int>> requests() const;
 };
 
-// The 8-bit wrap-around sum of every byte, as the device computes it.
-quint8 byteSumOf(const QByteArray &bytes);
 
 // Builds a well-formed reply the way the camera would send it.
 QByteArray cameraReply(quint8 group, quint8 code, const QByteArray &payload, int size = 64);
