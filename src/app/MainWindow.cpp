@@ -87,8 +87,11 @@ void MainWindow::connectSlots()
 
 void MainWindow::setUpModeButtons()
 {
+    static_assert(std::size(modes::kFramingModes) == std::tuple_size<decltype(m_modeButtons)>::value,
+                  "one button for each framing mode");
     for (const modes::ModeInfo &info : modes::kFramingModes) {
-        QPushButton *button = modeButton(info);
+        QPushButton *button = findChild<QPushButton *>(QLatin1String(info.buttonName));
+        m_modeButtons.at(std::size_t(&info - modes::kFramingModes)) = button;
         button->setStyleSheet(QString::fromUtf8(styles::kModeButton));
         button->setIcon(QIcon(QString::fromLatin1(info.icon)));
         button->setIconSize(QSize(kModeIconSize, kModeIconSize));

@@ -6,6 +6,8 @@
 
 #include <hidapi/hidapi.h>
 
+#include <array>
+
 class QByteArray;
 class QFile;
 class QPushButton;
@@ -158,6 +160,9 @@ private:
 
     // Camera control.
     int m_currentMode = 0;
+    // The button of each row of the framing-mode table, in its order; found
+    // once by object name when the window is built.
+    std::array<QPushButton *, 4> m_modeButtons{};
     bool m_extraSettingsVisible = false;
 
     // Firmware upgrade.

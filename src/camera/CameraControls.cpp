@@ -28,7 +28,7 @@ void MainWindow::selectMode(FramingMode mode)
 
 QPushButton *MainWindow::modeButton(const modes::ModeInfo &info) const
 {
-    return findChild<QPushButton *>(QLatin1String(info.buttonName));
+    return m_modeButtons.at(std::size_t(&info - modes::kFramingModes));
 }
 
 void MainWindow::updateModeButtons(int mode)
