@@ -6,6 +6,7 @@
 #include "WindowDriver.h"
 
 #include "MainWindow.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -133,6 +134,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+    translations::installForSystem();
 
     // The file dialog opens in the working folder; the build folder, which
     // holds the sample image, is the useful place to start from.

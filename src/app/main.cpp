@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "Translations.h"
 
 #include <QApplication>
 
@@ -6,6 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("com.kelvora.CameraConfig"));
+    translations::installForSystem();
     MainWindow window;
     window.show();
     return app.exec();
