@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 #include "camera/FramingModes.h"
+#include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ void MainWindow::buildWidgets()
     // The device's name comes from the device: it is shown as it is, never
     // read as markup that could restyle the window or load a file.
     ui->deviceNameLabel->setTextFormat(Qt::PlainText);
+    accessibility::describe(*ui);
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/icons/app_icon.ico")));
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
