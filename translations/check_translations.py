@@ -7,8 +7,11 @@ repository stay as they are), then fails when any copy has
   - a text the code no longer uses (obsolete or vanished),
   - a translation that lost or gained a placeholder (%1, %2, ...) or a file
     pattern such as (*.bin) that the program relies on.
+Given the desktop entry and the AppStream metainfo, it also fails when one
+of them lacks the translated name or summary for a language of the .ts files.
 
-Usage: check_translations.py --lupdate LUPDATE --sources SRC_DIR TS_FILE...
+Usage: check_translations.py --lupdate LUPDATE --sources SRC_DIR
+           [--desktop FILE] [--metainfo FILE] TS_FILE...
 """
 
 import argparse
@@ -65,10 +68,34 @@ def problems_in(ts_path, name):
     return problems
 
 
+def language_of(ts_path):
+    return ET.parse(ts_path).getroot().get("language") or ""
+
+
+def desktop_problems(path, languages):
+    keys = set()
+    with open(path, encoding="utf-8") as desktop:
+        for line in desktop:
+            if "=" in line and not line.startswith("#"):
+                keys.add(line.split("=", 1)[0].strip())
+    return [f"{path}: no {key}[{language}]" for language in languages
+            for key in ("Name", "Comment") if f"{key}[{language}]" not in keys]
+
+
+def metainfo_problems(path, languages):
+    root = ET.parse(path).getroot()
+    lang = "{http://www.w3.org/XML/1998/namespace}lang"
+    return [f"{path}: no <{tag} xml:lang=\"{language}\">" for language in languages
+            for tag in ("name", "summary")
+            if not any(element.get(lang) == language for element in root.findall(tag))]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--lupdate", required=True)
     parser.add_argument("--sources", required=True)
+    parser.add_argument("--desktop")
+    parser.add_argument("--metainfo")
     parser.add_argument("ts_files", nargs="+")
     args = parser.parse_args()
 
@@ -93,6 +120,11 @@ def main():
                 return 1
         for copy, name in copies:
             problems.extend(problems_in(copy, name))
+        languages = [language_of(copy) for copy, _ in copies]
+        if args.desktop:
+            problems.extend(desktop_problems(args.desktop, languages))
+        if args.metainfo:
+            problems.extend(metainfo_problems(args.metainfo, languages))
 
     if problems:
         print("\n".join(problems))
