@@ -69,7 +69,8 @@ def problems_in(ts_path, name):
 
 
 def language_of(ts_path):
-    return ET.parse(ts_path).getroot().get("language") or ""
+    """The language a .ts file is for, from its name: xxx_de.ts, xxx_zh_CN.ts."""
+    return pathlib.Path(ts_path).stem.split("_", 1)[1]
 
 
 def desktop_problems(path, languages):
