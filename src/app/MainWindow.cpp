@@ -52,9 +52,13 @@ void MainWindow::applyTheme()
     ui->DownloadProgress->setStyleSheet(QString::fromUtf8(styles::kUpgradeBar));
     ui->applyButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
     ui->exitButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
-    ui->lpfOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-    ui->refOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-    ui->Refresh->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    // The small buttons take the width their text needs and no more: the
+    // sheet sets only their least width, and a free width would stretch
+    // LPF and REF across the meter row.
+    for (QPushButton *button : {ui->lpfOn, ui->refOn, ui->Refresh}) {
+        button->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
     ui->exitButton_2->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
     ui->upgradeMode->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
 

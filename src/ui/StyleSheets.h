@@ -51,7 +51,7 @@ inline const char *const kActionButton =
 
 // LPF, REF and Refresh: 10 pixels of content high and 60 wide, wider only
 // for a text that needs more room (a translation, or a wide font), which a
-// fixed width would cut off.
+// fixed width would cut off. The window keeps them from growing further.
 inline const char *const kSmallButton =
     "QPushButton {"
     " background-color: #00D1B2;"
