@@ -6,14 +6,13 @@
 //   bench_idle [--seconds N]
 
 #include "BenchCommon.h"
+#include "Waiting.h"
+#include "Widgets.h"
 
 #include "MainWindow.h"
 #include "VirtualCamera.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QEventLoop>
-#include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -27,18 +26,11 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kDefaultSeconds = 20;
-constexpr int kSettleMs = 2000;
+constexpr auto kSettle = 2000ms;
 // The same rhythm as the window's own timers.
 constexpr auto kPollInterval = 20ms;
 constexpr int kReadTimeoutMs = 10;
 constexpr auto kPresenceInterval = 1500ms;
-
-void runEventLoop(int milliseconds)
-{
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct Usage
 {
@@ -52,7 +44,7 @@ Usage measure(int milliseconds)
 {
     const double cpuBefore = cpuSeconds();
     const Clock::time_point start = Clock::now();
-    runEventLoop(milliseconds);
+    driver::pause(std::chrono::milliseconds(milliseconds));
     return {cpuSeconds() - cpuBefore, secondsSince(start)};
 }
 
@@ -80,7 +72,7 @@ Usage floorUsage(int milliseconds)
     });
     poll.start(kPollInterval);
     presence.start(kPresenceInterval);
-    runEventLoop(kSettleMs);
+    driver::pause(kSettle);
     const Usage usage = measure(milliseconds);
     hid_close(control);
     return usage;
@@ -91,10 +83,10 @@ Usage windowUsage(int milliseconds)
     sim::VirtualCamera &camera = sim::VirtualCamera::instance();
     MainWindow window;
     window.show();
-    window.findChild<QAbstractButton *>(QStringLiteral("Refresh"))->click();
-    runEventLoop(kSettleMs);
+    driver::click(&window, "Refresh");
+    driver::pause(kSettle);
     if (camera.pendingReports() != 0
-        || window.findChild<QLabel *>(QStringLiteral("statusLabel"))->text() != QLatin1String("Status: Connected"))
+        || driver::textOf(&window, "statusLabel") != QLatin1String("Status: Connected"))
         fail(QStringLiteral("the window did not connect to the camera"));
     return measure(milliseconds);
 }

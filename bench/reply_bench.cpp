@@ -112,16 +112,11 @@ void pureChecks(int rounds)
 // timer of its own, emitted the same way, reading from the same camera.
 void windowPath(int reports)
 {
-    WindowSession s(false);
-    s.connect(sim::Identity::Normal);
+    WindowSession s(false, sim::Identity::Normal);
 
-    QTimer *poll = nullptr;
-    for (QTimer *timer : s.window->findChildren<QTimer *>()) {
-        if (timer->isActive() && timer->interval() == 20)
-            poll = timer;
-    }
+    QTimer *poll = driver::runningTimer(s.window.get(), "pollTimer");
     if (!poll)
-        fail(QStringLiteral("no 20 ms poll timer found in the window"));
+        fail(QStringLiteral("no running poll timer found in the window"));
     poll->stop();
     const QMetaMethod timeout = QMetaMethod::fromSignal(&QTimer::timeout);
 

@@ -3,15 +3,9 @@
 
 #include "startup_shown.h"
 
-#include <QApplication>
 #include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    startup::ShownProbe probe;
-    window.installEventFilter(&probe);
-    window.show();
-    return app.exec();
+    return startup::showOnce<QMainWindow>(argc, argv);
 }

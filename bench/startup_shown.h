@@ -5,6 +5,7 @@
 // of the window, prints the time since the driver started the process and
 // the peak resident size, and ends the event loop.
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
@@ -70,5 +71,18 @@ public:
 private:
     bool m_seen = false;
 };
+
+// The whole of either program: the application, a `Window` shown with the
+// probe on it, and the event loop until the probe ends it.
+template <class Window>
+int showOnce(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Window window;
+    ShownProbe probe;
+    window.installEventFilter(&probe);
+    window.show();
+    return app.exec();
+}
 
 } // namespace startup

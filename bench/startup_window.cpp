@@ -4,14 +4,7 @@
 #include "MainWindow.h"
 #include "startup_shown.h"
 
-#include <QApplication>
-
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    MainWindow window;
-    startup::ShownProbe probe;
-    window.installEventFilter(&probe);
-    window.show();
-    return app.exec();
+    return startup::showOnce<MainWindow>(argc, argv);
 }

@@ -10,6 +10,7 @@
 //                                   started by the parent for figure 2
 
 #include "BenchCommon.h"
+#include "Waiting.h"
 #include "WindowSession.h"
 
 #include "device/CommandFrame.h"
@@ -37,7 +38,7 @@ namespace {
 // the window's runs drop the virtual camera's frame records at that cadence.
 constexpr int kReportsPerTick = 2000;
 constexpr int kUploadTimeoutMs = 180000;
-constexpr int kBoxTimeoutMs = 10000;
+constexpr auto kBoxTimeout = 10000ms;
 constexpr qint64 kFloorFileBuffer = 64 * 1024;
 
 const char kCompletionText[] = "Upgrade completed ,Device will reboot now!";
@@ -116,7 +117,7 @@ UploadTiming uploadThroughWindow(WindowSession &s, const ImageFile &image, bool 
     timing.stream = secondsBetween(accepted, finished);
 
     // The box may already have come and gone inside the loop above.
-    if (!s.waitUntil([&s] { return s.controlsFree(); }, kBoxTimeoutMs))
+    if (!driver::waitUntil([&s] { return s.controlsFree(); }, kBoxTimeout))
         fail(QStringLiteral("the controls stayed locked after the upload"));
     if (s.modals.texts() != QStringList{QString::fromLatin1(kCompletionText)})
         fail(QStringLiteral("unexpected boxes: %1").arg(s.modals.texts().join(QStringLiteral(" | "))));
@@ -252,8 +253,7 @@ struct SpeedCase
 void uploadSpeed(const QDir &dir, const QVector<SpeedCase> &cases)
 {
     constexpr double kGoal = 1.25;
-    WindowSession s(true);
-    s.connect(sim::Identity::Upgrade);
+    WindowSession s(true, sim::Identity::Upgrade);
 
     for (const SpeedCase &speedCase : cases) {
         const qint64 size = speedCase.size;
@@ -306,8 +306,7 @@ void uploadSpeed(const QDir &dir, const QVector<SpeedCase> &cases)
 void recordKeepingCost(const QDir &dir, qint64 size)
 {
     progress(QStringLiteral("figure 1: cost of the camera's frame records (%1)").arg(sizeName(size)));
-    WindowSession s(true);
-    s.connect(sim::Identity::Upgrade);
+    WindowSession s(true, sim::Identity::Upgrade);
     const ImageFile image = writeImage(dir.filePath(QStringLiteral("records.bin")), size);
     double clearedBest = 1e9;
     double keptBest = 1e9;
@@ -404,10 +403,9 @@ int memoryChild(const QStringList &args)
 
     // Both runs reach the same state before the upload: window connected,
     // panel open, image chosen; the floor then streams instead of pressing Start.
-    WindowSession s(true);
-    s.connect(sim::Identity::Upgrade);
+    WindowSession s(true, sim::Identity::Upgrade);
     s.prepareUpgrade(image.path);
-    s.waitUntil([] { return false; }, 200);
+    driver::pause(200ms);
     s.camera.clearRecords();
     if (!resetPeakResident())
         fail(QStringLiteral("cannot reset the peak resident size (/proc/self/clear_refs)"));
@@ -455,8 +453,7 @@ void pacedUploads(const QDir &dir, qint64 fullSpeedSize, qint64 highSpeedSize, i
     constexpr auto kHighSpeedPace = 125us;
     constexpr double kHighSpeedGoal = 1.01;   // the tool's own cost under 1 % of the link's time
 
-    WindowSession s(true);
-    s.connect(sim::Identity::Upgrade);
+    WindowSession s(true, sim::Identity::Upgrade);
 
     progress(QStringLiteral("figure 3: idle window"));
     const double idle = idleLongestGap(1500);

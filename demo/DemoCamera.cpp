@@ -33,7 +33,7 @@ DemoCamera::DemoCamera(QObject *parent)
     connect(&m_trimTimer, &QTimer::timeout, this, &DemoCamera::trimRecords);
 }
 
-void DemoCamera::plugIn()
+void setUpDemoCamera()
 {
     sim::VirtualCamera &camera = sim::VirtualCamera::instance();
     camera.reset();
@@ -52,6 +52,11 @@ void DemoCamera::plugIn()
     camera.setProgressPlan(steps, kProgressInterval, kRebootDelay, kFirmwareVersionAfter);
 
     camera.attach(sim::Identity::Normal);
+}
+
+void DemoCamera::plugIn()
+{
+    setUpDemoCamera();
     m_trimTimer.start();
 }
 

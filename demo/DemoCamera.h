@@ -18,6 +18,11 @@ constexpr char kCameraName[] = "Kelvora Camera 2 (demo)";
 constexpr quint8 kStartMode = 1;
 constexpr char kStartModeName[] = "AutoFraming";
 
+// Gives the virtual camera the demo's names, versions and pace (its return
+// in upgrade mode, its own writing, its restart) and plugs it in, in normal
+// mode. The window's demo and the command-line demo start from it.
+void setUpDemoCamera();
+
 class DemoCamera : public QObject
 {
 public:

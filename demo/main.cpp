@@ -3,8 +3,9 @@
 // only the library behind the hid_* calls differs.
 
 #include "DemoCamera.h"
-#include "WindowDriver.h"
+#include "StateWalk.h"
 
+#include "AppSetup.h"
 #include "MainWindow.h"
 #include "Translations.h"
 #include "VirtualCamera.h"
@@ -47,7 +48,7 @@ const char kUsage[] =
 
 struct Options
 {
-    demo::WindowDriver::Goal goal = demo::WindowDriver::Goal::Upgraded;
+    demo::StateWalk::Goal goal = demo::StateWalk::Goal::Upgraded;
     bool driven = false;     // a self-test or a screenshot state
     bool selfTest = false;
     bool reportCameraMode = false;
@@ -60,9 +61,9 @@ struct Options
     std::exit(2);
 }
 
-bool parseGoal(const QString &state, demo::WindowDriver::Goal *goal)
+bool parseGoal(const QString &state, demo::StateWalk::Goal *goal)
 {
-    using Goal = demo::WindowDriver::Goal;
+    using Goal = demo::StateWalk::Goal;
     if (state == QLatin1String("connected"))
         *goal = Goal::Connected;
     else if (state == QLatin1String("upgrade-panel"))
@@ -110,7 +111,7 @@ Options parseOptions(const QStringList &arguments, const QString &programDir)
                             ? parser.value(image)
                             : QDir(programDir).filePath(QLatin1String(kSampleImageName));
     }
-    if (options.driven && options.goal != demo::WindowDriver::Goal::Connected) {
+    if (options.driven && options.goal != demo::StateWalk::Goal::Connected) {
         const QFileInfo info(options.image);
         if (!info.isFile())
             optionError(QStringLiteral("no image file '%1'").arg(options.image));
@@ -158,6 +159,7 @@ int main(int argc, char *argv[])
     if (options.driven)
         QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 
+    startup::prepareApplication();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
     translations::installForSystem();
@@ -177,7 +179,7 @@ int main(int argc, char *argv[])
         reportCameraModes(&window);
 
     if (options.driven) {
-        auto *driver = new demo::WindowDriver(
+        auto *walk = new demo::StateWalk(
             &window, camera, options.image, options.goal,
             [&options](int code, const QString &message) {
                 if (code != 0) {
@@ -194,7 +196,7 @@ int main(int argc, char *argv[])
             });
         // Started from the event loop, so that a failure at the very start
         // still ends it.
-        QTimer::singleShot(0, driver, [driver] { driver->start(); });
+        QTimer::singleShot(0, walk, [walk] { walk->start(); });
     }
     return app.exec();
 }

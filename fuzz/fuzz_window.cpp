@@ -16,22 +16,22 @@
 // fuzzer learns byte values from comparisons and would soon paint often.
 //
 // Speed matters here, so the window's timers are not left to the clock:
-// the harness stretches every timer the window owns to a day and fires them
-// itself when the input says so, which also makes a run depend on the input
-// alone. Modal boxes are answered as soon as their event loop starts,
-// optionally after running more operations inside that loop, which is where
-// re-entrant dispatch happens.
+// the harness finds them by their object names, stretches them to a day
+// and fires them itself when the input says so, which also makes a run
+// depend on the input alone. Modal boxes are answered as soon as their
+// event loop starts, optionally after running more operations inside that
+// loop, which is where re-entrant dispatch happens.
 
 #include "MainWindow.h"
+#include "ModalWatcher.h"
 #include "VirtualCamera.h"
+#include "Widgets.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QImage>
 #include <QMessageBox>
 #include <QPointer>
@@ -39,6 +39,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -166,6 +167,13 @@ constexpr int kMaxBoxDepth = 4;
 constexpr int kMaxDrainTicks = 80;
 constexpr int kImageSize = 1200;   // three data reports
 
+// The window's timers, by the object names it gives them.
+const char kWatchTimer[] = "watchTimer";
+const char kLevelTimer[] = "levelTimer";
+const char kPollTimer[] = "pollTimer";   // a new one at each connect
+const char kUploadTimer[] = "uploadTimer";
+const char kStartAckTimer[] = "startAckTimer";
+
 const char *const kButtons[] = {"applyButton", "btnFullScreen", "btnAutoFraming", "btnVoiceTracking",
                                 "btnSmartGallery", "GetVersion", "lpfOn", "ufuMode", "StartUpd",
                                 "upgradeMode", "refOn"};
@@ -224,8 +232,8 @@ private:
     void clearFaults();
     void connectAs(sim::Identity identity);
     void adoptTimers();
-    QTimer *timer(const char *role) const;
-    bool fire(const char *role);
+    QTimer *timer(const char *name) const;
+    bool fire(const char *name);
     void poll(int ticks);
     void drain();
     void click(const char *name);
@@ -276,14 +284,7 @@ void Driver::answerBox()
     if (!modal || !modal->isVisible())
         return;
     if (auto *files = qobject_cast<QFileDialog *>(modal.data())) {
-        files->selectFile(imagePath);
-        // selectFile leaves the name field alone while it has the focus;
-        // put the whole path there so accept() finds it.
-        if (auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-            name->setText(imagePath);
-        QMetaObject::invokeMethod(files, "accept", Qt::DirectConnection);
-        if (files && files->isVisible())
-            files->reject();
+        driver::chooseFile(files, imagePath);
         return;
     }
     if (auto *dialog = qobject_cast<QDialog *>(modal.data()))
@@ -319,54 +320,35 @@ void Driver::newWindow()
     settle();
 }
 
-// Marks the window's timers by what they do and stretches them to a day, so
-// only the harness fires them. The poll timer is replaced at every connect,
-// so this runs after every operation.
+// Stretches the window's timers to a day, so only the harness fires them.
+// The poll timer is replaced at every connect, so this runs after every
+// operation.
 void Driver::adoptTimers()
 {
+    static const QLatin1String names[] = {QLatin1String(kWatchTimer), QLatin1String(kLevelTimer),
+                                          QLatin1String(kPollTimer), QLatin1String(kUploadTimer),
+                                          QLatin1String(kStartAckTimer)};
     const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
     for (QTimer *found : timers) {
-        // The role is kept in the object name, which is cheap to compare.
-        if (found->objectName().isEmpty()) {
-            const char *role = nullptr;
-            if (found->isSingleShot())
-                role = "startAck";
-            else if (found->interval() == 1500)
-                role = "watch";
-            else if (found->interval() == 200)
-                role = "level";
-            else if (found->interval() == 1)
-                role = "upload";
-            else if (found->interval() == 20)
-                role = "poll";
-            else
-                continue;
-            found->setObjectName(QLatin1String(role));
-        }
-        if (found->interval() != kDay) {
-            const bool active = found->isActive();
-            found->setInterval(kDay);
-            if (!active)
-                found->stop();
-        }
+        if (found->interval() == kDay
+            || std::find(std::begin(names), std::end(names), found->objectName()) == std::end(names))
+            continue;
+        const bool active = found->isActive();
+        found->setInterval(kDay);
+        if (!active)
+            found->stop();
     }
 }
 
-QTimer *Driver::timer(const char *role) const
+QTimer *Driver::timer(const char *name) const
 {
-    const QLatin1String wanted(role);
-    const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
-    for (QTimer *found : timers) {
-        if (found->isActive() && found->objectName() == wanted)
-            return found;
-    }
-    return nullptr;
+    return driver::runningTimer(window.get(), name);
 }
 
 // Does what the timer would do on its own when it runs out.
-bool Driver::fire(const char *role)
+bool Driver::fire(const char *name)
 {
-    QTimer *found = timer(role);
+    QTimer *found = timer(name);
     if (!found)
         return false;
     if (found->isSingleShot())
@@ -379,7 +361,7 @@ bool Driver::fire(const char *role)
 void Driver::poll(int ticks)
 {
     for (int i = 0; i < ticks; ++i) {
-        if (!fire("poll"))
+        if (!fire(kPollTimer))
             return;
     }
 }
@@ -387,15 +369,14 @@ void Driver::poll(int ticks)
 void Driver::drain()
 {
     for (int i = 0; i < kMaxDrainTicks && camera.pendingReports() > 0; ++i) {
-        if (!fire("poll"))
+        if (!fire(kPollTimer))
             return;
     }
 }
 
 void Driver::click(const char *name)
 {
-    if (auto *button = window->findChild<QAbstractButton *>(QString::fromLatin1(name)))
-        button->click();
+    driver::click(window.get(), name);
     adoptTimers();
 }
 
@@ -443,9 +424,9 @@ void Driver::resetCamera()
 void Driver::connectAs(sim::Identity identity)
 {
     camera.detach();
-    fire("watch");
+    fire(kWatchTimer);
     camera.attach(identity);
-    fire("watch");
+    fire(kWatchTimer);
     drain();
     connected = identity;
     linkTouched = false;
@@ -453,8 +434,8 @@ void Driver::connectAs(sim::Identity identity)
 
 bool Driver::idle() const
 {
-    return window->findChild<QWidget *>(QStringLiteral("StartUpd"))->isEnabled() && !timer("startAck")
-        && !timer("upload") && !QApplication::activeModalWidget();
+    return driver::find<QWidget>(window.get(), "StartUpd")->isEnabled() && !timer(kStartAckTimer)
+        && !timer(kUploadTimer) && !QApplication::activeModalWidget();
 }
 
 // Ends whatever upgrade the last input left running, the way the device
@@ -463,7 +444,7 @@ bool Driver::toIdle()
 {
     if (idle())
         return true;
-    fire("startAck");
+    fire(kStartAckTimer);
     if (idle())
         return true;
     if (linkTouched || !camera.isAttached() || camera.identity() != sim::Identity::Upgrade
@@ -471,8 +452,8 @@ bool Driver::toIdle()
         resetCamera();
         connectAs(sim::Identity::Upgrade);
     }
-    for (int i = 0; i < 4 && timer("upload"); ++i)
-        fire("upload");
+    for (int i = 0; i < 4 && timer(kUploadTimer); ++i)
+        fire(kUploadTimer);
     camera.dropPendingReports();
     camera.queueReply(0x22, 0x04, QByteArray(1, char(100)));
     drain();
@@ -505,11 +486,11 @@ bool Driver::prepare(Start start, bool panel)
             drain();
         }
         if (start == Start::DevicePhase) {
-            fire("upload");
+            fire(kUploadTimer);
             drain();
         }
     }
-    const bool shown = window->findChild<QWidget *>(QStringLiteral("StartUpd"))->isVisibleTo(window.get());
+    const bool shown = driver::find<QWidget>(window.get(), "StartUpd")->isVisibleTo(window.get());
     if (shown != panel)
         click("upgradeMode");
     camera.clearRecords();
@@ -554,10 +535,10 @@ void Driver::runOperation()
         drain();
         break;
     case 0xA1:
-        fire("startAck");
+        fire(kStartAckTimer);
         break;
     case 0xA2:
-        fire("upload");
+        fire(kUploadTimer);
         break;
     case 0xA3:
         linkTouched = true;
@@ -565,7 +546,7 @@ void Driver::runOperation()
         break;
     case 0xA4:
         linkTouched = true;
-        fire("watch");
+        fire(kWatchTimer);
         break;
     case 0xA5:
         linkTouched = true;
@@ -655,7 +636,7 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
     camera.clearRecords();
 }
 
-Driver *driver = nullptr;
+Driver *harness = nullptr;
 
 } // namespace
 
@@ -667,12 +648,12 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     static char *qtArgv[] = {(*argv)[0], nullptr};
     Q_UNUSED(argc);
     new QApplication(qtArgc, qtArgv);
-    driver = new Driver;
+    harness = new Driver;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    driver->run(data, size);
+    harness->run(data, size);
     return 0;
 }

@@ -9,6 +9,7 @@ BUILD_PACKAGES=(
     qttranslations5-l10n  # Qt's own translations of its standard buttons and dialogs
     libqt5svg5            # SVG icon engine: without it the mode icons are blank
     libhidapi-dev         # hidapi headers and the hidraw backend
+    libudev-dev           # hot-plug events
     fonts-dejavu-core     # a font for the offscreen tests and bare machines
 )
 
@@ -19,6 +20,29 @@ PACKAGING_PACKAGES=(
     librsvg2-bin          # rsvg-convert renders the PNG icons
     dpkg-dev              # dpkg-shlibdeps works out the package's library dependencies
     file                  # CPack looks at the program with it before dpkg-shlibdeps
+)
+
+# Desktop services the tests start for real: a private D-Bus daemon with
+# logind played by python3-dbusmock (the sleep inhibitor).
+DESKTOP_PACKAGES=(
+    dbus                  # dbus-daemon
+    python3-dbusmock      # logind's stand-in on the private bus
+)
+
+# The real-library tests: the window and hidapi's behaviour against the
+# system's libhidapi-hidraw, over hidraw nodes that umockdev emulates.
+REALHID_PACKAGES=(
+    umockdev              # the preload library that redirects /sys and /dev
+    libumockdev-dev       # the testbed the tests build the emulated bus with
+)
+
+# The command-line tool's checks: its man page rendered and read back, and
+# the example playbook run against the demo program.
+CLI_PACKAGES=(
+    groff-base            # groff checks the man page for warnings
+    man-db                # man -l renders it as a reader sees it
+    bsdextrautils         # col strips the rendering's overstrikes
+    ansible-core          # ansible-playbook runs examples/ansible against the demo
 )
 
 # The sanitizer build, the fuzz targets and the leak check.

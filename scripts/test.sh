@@ -5,7 +5,8 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
 # One call, so that apt-get update runs at most once.
-ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" "${HARDENING_PACKAGES[@]}" \
+ensure_packages "${BUILD_PACKAGES[@]}" "${PACKAGING_PACKAGES[@]}" "${DESKTOP_PACKAGES[@]}" \
+    "${REALHID_PACKAGES[@]}" "${CLI_PACKAGES[@]}" "${HARDENING_PACKAGES[@]}" \
     "${LANGUAGE_AND_ACCESS_PACKAGES[@]}"
 ensure_locales en_US.UTF-8
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -17,6 +17,7 @@
 struct hid_device_
 {
     quint64 id = 0;
+    std::wstring lastError = L"Success";   // what hid_error(dev) says
 };
 
 namespace sim {
@@ -41,22 +42,40 @@ HandlePool &pool()
     return handles;
 }
 
-// The camera id behind a pointer the tool passes in, 0 if it is not open.
-quint64 liveId(const hid_device *device)
+// The messages the hidraw backend leaves for hid_error.
+const wchar_t kNoDeviceWithIds[] = L"No HID devices with requested VID/PID found in the system.";
+const wchar_t kNoDeviceWithSerial[] = L"Device with requested VID/PID/(SerialNumber) not found";
+const wchar_t kReadOnRemovedDevice[] = L"hid_read_timeout: unexpected poll error (device disconnected)";
+const wchar_t kWriteOnRemovedDevice[] = L"No such device";
+const wchar_t kTransferFailed[] = L"Input/output error";
+
+std::wstring openFailure(const QByteArray &path, bool listed)
+{
+    return QStringLiteral("Failed to open a device with path '%1': %2")
+        .arg(QString::fromUtf8(path), QLatin1String(listed ? "Permission denied" : "No such file or directory"))
+        .toStdWString();
+}
+
+hid_device_ *known(const hid_device *device)
 {
     for (const auto &handle : pool().live) {
         if (handle.get() == device)
-            return handle->id;
+            return handle.get();
     }
-    return 0;
+    return nullptr;
+}
+
+// The camera id behind a pointer the tool passes in, 0 if it is not open.
+quint64 liveId(const hid_device *device)
+{
+    const hid_device_ *handle = known(device);
+    return handle ? handle->id : 0;
 }
 
 hid_device *adopt(quint64 id)
 {
-    if (id == 0) {
-        pool().lastError = L"Device not found";
+    if (id == 0)
         return nullptr;
-    }
     pool().live.push_back(std::make_unique<hid_device_>());
     pool().live.back()->id = id;
     pool().lastError = L"Success";
@@ -93,7 +112,7 @@ int copyString(const QString &text, wchar_t *string, size_t maxlen)
 
 } // namespace
 
-// The camera's hidapi side is private; this is the one way in.
+// The one way in from the hid_* functions to the camera.
 struct CApi
 {
     using Info = VirtualCamera::InterfaceInfo;
@@ -199,25 +218,60 @@ HID_API_EXPORT hid_device *HID_API_CALL hid_open(unsigned short vendor_id, unsig
 {
     CApi::enter("hid_open");
     const QString serial = serial_number ? QString::fromWCharArray(serial_number) : QString();
-    return sim::adopt(CApi::openFirst(vendor_id, product_id, serial_number ? &serial : nullptr));
+    hid_device *device = sim::adopt(CApi::openFirst(vendor_id, product_id, serial_number ? &serial : nullptr));
+    if (!device) {
+        // hid_open is hid_enumerate and then hid_open_path on the first match.
+        const auto listed = CApi::enumerate(vendor_id, product_id);
+        const auto match = std::find_if(listed.cbegin(), listed.cend(), [&](const CApi::Info &info) {
+            return !serial_number || info.serialNumber == serial;
+        });
+        if (listed.isEmpty())
+            sim::pool().lastError = sim::kNoDeviceWithIds;
+        else if (match == listed.cend())
+            sim::pool().lastError = sim::kNoDeviceWithSerial;
+        else
+            sim::pool().lastError = sim::openFailure(match->path, true);
+    }
+    return device;
 }
 
 HID_API_EXPORT hid_device *HID_API_CALL hid_open_path(const char *path)
 {
     CApi::enter("hid_open_path");
-    return path ? sim::adopt(CApi::openPath(QByteArray(path))) : nullptr;
+    if (!path)
+        return nullptr;
+    hid_device *device = sim::adopt(CApi::openPath(QByteArray(path)));
+    if (!device) {
+        // A path on the bus that cannot be opened is a permission problem,
+        // any other is missing.
+        bool listed = false;
+        for (const CApi::Info &info : CApi::enumerate(0, 0))
+            listed = listed || info.path == path;
+        sim::pool().lastError = sim::openFailure(QByteArray(path), listed);
+    }
+    return device;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *data, size_t length)
 {
     CApi::enter("hid_write");
-    return CApi::write(dev, data, length);
+    const int result = CApi::write(dev, data, length);
+    if (hid_device_ *handle = sim::known(dev)) {
+        const bool gone = !CApi::info(dev, nullptr);
+        handle->lastError = result >= 0 ? L"Success" : gone ? sim::kWriteOnRemovedDevice : sim::kTransferFailed;
+    }
+    return result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data, size_t length, int milliseconds)
 {
     CApi::enter("hid_read_timeout");
-    return CApi::read(dev, data, length, milliseconds);
+    const int result = CApi::read(dev, data, length, milliseconds);
+    if (hid_device_ *handle = sim::known(dev)) {
+        const bool gone = !CApi::info(dev, nullptr);
+        handle->lastError = result >= 0 ? L"Success" : gone ? sim::kReadOnRemovedDevice : sim::kTransferFailed;
+    }
+    return result;
 }
 
 int HID_API_EXPORT HID_API_CALL hid_read(hid_device *dev, unsigned char *data, size_t length)
@@ -312,9 +366,11 @@ int HID_API_EXPORT_CALL hid_get_indexed_string(hid_device *dev, int string_index
 HID_API_EXPORT const wchar_t *HID_API_CALL hid_error(hid_device *dev)
 {
     CApi::enter("hid_error");
-    if (dev && !CApi::info(dev, nullptr))
-        return L"Device disconnected";
-    return sim::pool().lastError.c_str();
+    if (!dev)
+        return sim::pool().lastError.c_str();
+    if (const hid_device_ *handle = sim::known(dev))
+        return handle->lastError.c_str();
+    return L"Device disconnected";   // not a handle that is open
 }
 
 HID_API_EXPORT const struct hid_api_version *HID_API_CALL hid_version(void)

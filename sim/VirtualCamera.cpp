@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -106,6 +107,8 @@ const char *const kManufacturer = "Virtual Devices";
 const char *const kNormalProduct = "Conference Camera";
 const char *const kUpgradeProduct = "Upgrade Device";
 const char *const kSerialNumber = "SIM0001";
+const char *const kSecondSerialNumber = "SIM0002";
+const char kSecondPathPrefix[] = "sim:second:";
 
 quint8 at(const QByteArray &bytes, int index)
 {
@@ -239,6 +242,7 @@ struct VirtualCamera::State
     Identity identity = Identity::Normal;
     bool secondAttached = false;
     Identity secondIdentity = Identity::Upgrade;
+    bool secondListed = false;
     QVector<InterfaceSpec> interfaces = standardInterfaces();
     std::array<bool, 2> probeFails{};
     QSet<quint16> openFailPages;
@@ -292,6 +296,7 @@ struct VirtualCamera::State
 
     std::vector<Scheduled> schedule;
     quint64 nextOrder = 0;
+    quint64 generation = 0;   // bumped whenever a device joins or leaves the bus
 
     // Handles opened since the last reset, by id, until closed.
     std::map<quint64, Handle> handles;
@@ -317,11 +322,46 @@ struct VirtualCamera::State
         return attached && (vendor == 0 || vendor == vendorId()) && (product == 0 || product == productId());
     }
 
+    // The interfaces in the order the bus lists them: by the names the
+    // kernel gives them ("1-1:1.<number>"), compared as text, so that
+    // interface 10 comes before interface 2.
+    QVector<int> busOrder() const
+    {
+        QVector<int> order(interfaces.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            return QByteArray::number(interfaces.at(a).interfaceNumber)
+                < QByteArray::number(interfaces.at(b).interfaceNumber);
+        });
+        return order;
+    }
+
     QByteArray path(int index) const
     {
         char text[32];
         std::snprintf(text, sizeof text, "sim:%04x:%04x:%d", unsigned(vendorId()), unsigned(productId()), index);
         return QByteArray(text);
+    }
+
+    static bool isSecondPath(const QByteArray &path) { return path.startsWith(kSecondPathPrefix); }
+
+    // One of the listed second device's two standard interfaces.
+    InterfaceInfo describeSecond(int index) const
+    {
+        const bool normal = secondIdentity == Identity::Normal;
+        const InterfaceSpec spec = standardInterfaces().at(index);
+        InterfaceInfo info;
+        info.vendorId = normal ? kNormalVendorId : kUpgradeVendorId;
+        info.productId = normal ? kNormalProductId : kUpgradeProductId;
+        info.path = QByteArray(kSecondPathPrefix) + QByteArray::number(index);
+        info.releaseNumber = kReleaseNumber;
+        info.usagePage = spec.usagePage;
+        info.usage = spec.usage;
+        info.interfaceNumber = spec.interfaceNumber;
+        info.serialNumber = QString::fromLatin1(kSecondSerialNumber);
+        info.manufacturer = QString::fromLatin1(kManufacturer);
+        info.product = QString::fromLatin1(normal ? kNormalProduct : kUpgradeProduct);
+        return info;
     }
 
     InterfaceInfo describe(int index) const
@@ -359,6 +399,8 @@ struct VirtualCamera::State
     // queued or planned to send is delivered any more.
     void unplug()
     {
+        if (attached)
+            ++generation;
         attached = false;
         for (auto &entry : handles)
             entry.second.alive = false;
@@ -381,6 +423,7 @@ struct VirtualCamera::State
             delayedInFlight = 0;
         }
         attached = true;
+        ++generation;
         identity = newIdentity;
         interfaces = newInterfaces;
     }
@@ -638,9 +681,13 @@ void VirtualCamera::reset()
 {
     // Forgetting the handle registry is what makes older handles dead; the
     // id counter survives so that none of them is ever mistaken for a new one.
+    // The bus generation goes on counting for the same reason: a door must
+    // see that whatever was attached before has gone.
     const quint64 nextHandle = d->nextHandle;
+    const quint64 generation = d->generation;
     *d = State();
     d->nextHandle = nextHandle;
+    d->generation = generation + 1;
 }
 
 void VirtualCamera::attach(Identity identity, const QVector<InterfaceSpec> &interfaces)
@@ -659,6 +706,8 @@ void VirtualCamera::attachSecond(Identity identity)
     d->secondAttached = true;
     d->secondIdentity = identity;
 }
+
+void VirtualCamera::setSecondListed(bool listed) { d->secondListed = listed; }
 
 bool VirtualCamera::isAttached() const { return d->attached; }
 Identity VirtualCamera::identity() const { return d->identity; }
@@ -785,10 +834,17 @@ void VirtualCamera::noteCall(const char *function)
 QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 vendorId, quint16 productId) const
 {
     QVector<InterfaceInfo> found;
-    if (!d->answersTo(vendorId, productId))
-        return found;
-    for (int i = 0; i < d->interfaces.size(); ++i)
-        found.append(d->describe(i));
+    if (d->answersTo(vendorId, productId)) {
+        for (const int i : d->busOrder())
+            found.append(d->describe(i));
+    }
+    if (d->secondAttached && d->secondListed) {
+        for (int i = 0; i < standardInterfaces().size(); ++i) {
+            const InterfaceInfo second = d->describeSecond(i);
+            if ((vendorId == 0 || vendorId == second.vendorId) && (productId == 0 || productId == second.productId))
+                found.append(second);
+        }
+    }
     return found;
 }
 
@@ -813,11 +869,25 @@ quint64 VirtualCamera::openFirst(quint16 vendorId, quint16 productId, const QStr
     if (!d->answersTo(vendorId, productId) || d->interfaces.isEmpty()
         || (serialNumber && *serialNumber != QLatin1String(kSerialNumber)))
         return 0;
-    return d->open(0);
+    // hid_open opens the first interface the bus lists and no other, so a
+    // refusal there is a refusal of the whole call.
+    const int first = d->busOrder().constFirst();
+    if (d->openFailPages.contains(d->interfaces.at(first).usagePage))
+        return 0;
+    return d->open(first);
 }
 
 quint64 VirtualCamera::openPath(const QByteArray &path)
 {
+    if (State::isSecondPath(path)) {
+        const int index = path.mid(int(sizeof kSecondPathPrefix) - 1).toInt();
+        if (!d->secondAttached || !d->secondListed || index < 0 || index >= standardInterfaces().size())
+            return 0;
+        const quint64 id = d->nextHandle++;
+        d->handles[id].info = d->describeSecond(index);
+        ++d->opened;
+        return id;
+    }
     if (!d->attached)
         return 0;
     for (int i = 0; i < d->interfaces.size(); ++i) {
@@ -884,6 +954,8 @@ int VirtualCamera::writeReport(quint64 handle, const quint8 *data, size_t length
 
     frame.accepted = true;
     d->frames.append(frame);
+    if (State::isSecondPath(live->info.path))
+        return frame.bytes.size();   // the second device takes everything and acts on nothing
     if (live->info.usagePage == kControlUsagePage)
         return d->controlWrite(frame.bytes);
     if (dataInterface) {
@@ -906,20 +978,19 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
     d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
     if (!d->liveHandle(handle) || !data || d->readFails)
         return -1;
-    if (d->lastReadPage != kControlUsagePage)
-        return 0;
+    // The camera sends on its control interface only; a read on any other,
+    // or on the second device (which never answers), waits out its time-out
+    // like one on a quiet hidraw node.
+    const bool control = d->lastReadPage == kControlUsagePage
+        && !State::isSecondPath(d->liveHandle(handle)->info.path);
 
     const Clock::time_point deadline = Clock::now() + Milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         if (!d->liveHandle(handle))
             return -1;   // the device left while the caller waited
-        if (!d->reports.empty()) {
-            const QByteArray report = d->reports.front();
-            d->reports.pop_front();
-            if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
-                d->leaveWhenRead = false;
-                d->unplug();
-            }
+        QByteArray report;
+        if (control && nextReport(&report)) {
+            reportRead(handle, report);
             const int count = int(std::min<size_t>(length, size_t(report.size())));
             std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));
             return count;
@@ -934,6 +1005,40 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         std::this_thread::sleep_until(wake);
         d->runDue();
     }
+}
+
+quint64 VirtualCamera::busGeneration() const
+{
+    return d->generation;
+}
+
+bool VirtualCamera::nextReport(QByteArray *report) const
+{
+    if (d->reports.empty())
+        return false;
+    if (report)
+        *report = d->reports.front();
+    return true;
+}
+
+void VirtualCamera::reportRead(quint64 handle, const QByteArray &report)
+{
+    const auto known = d->handles.find(handle);
+    d->lastReadPage = known != d->handles.end() ? known->second.info.usagePage : 0;
+    d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
+    if (d->reports.empty() || d->reports.front() != report)
+        return;
+    d->reports.pop_front();
+    if (d->leaveWhenRead && d->reports.empty() && d->delayedInFlight == 0) {
+        d->leaveWhenRead = false;
+        d->unplug();
+    }
+}
+
+VirtualCamera::Clock::time_point VirtualCamera::nextPlannedAction() const
+{
+    const auto next = d->nextScheduled();
+    return next == d->schedule.end() ? Clock::time_point::max() : next->due;
 }
 
 void VirtualCamera::noteExit()

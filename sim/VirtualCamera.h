@@ -1,10 +1,11 @@
 #pragma once
 
-// A stand-in for the camera behind hidapi's C API. The library defines the
-// hid_* functions itself, so a program linked with it talks to this object
-// instead of the USB bus. It keeps the camera's side of the protocol (report
-// IDs, codes, length rules, reply checksum), checks every frame the tool
-// writes, and records what happened so tests and the demo can look.
+// A stand-in for the camera. It keeps the camera's side of the protocol
+// (report IDs, codes, length rules, reply checksum), checks every frame the
+// tool writes, and records what happened so tests and the demo can look.
+// HidApi.cpp defines the hid_* functions on top of it, so a program linked
+// with virtual_camera talks to this object instead of the USB bus; the
+// real-library tests serve the same object through emulated hidraw nodes.
 //
 // Everything runs on the calling thread. Delayed behaviour (a late
 // acknowledgement, the return in upgrade mode, progress steps) is kept in a
@@ -87,6 +88,10 @@ public:
     // answers the presence probe and nothing else; detach() or reset()
     // takes it away too.
     void attachSecond(Identity identity);
+    // The second device also shows in enumerations, with its own serial
+    // number and its two vendor interfaces. Its interfaces open; it takes
+    // every write and answers nothing.
+    void setSecondListed(bool listed);
     bool isAttached() const;
     Identity identity() const;
     // hid_open for the given identity returns null while set.
@@ -174,12 +179,13 @@ public:
     int pendingReports() const;                            // reports queued for the tool to read now
     int lpfSwitchCount() const;                            // CAMERA_LPF_SWITCH requests taken
 
-private:
-    VirtualCamera();
-
-    // The side the hid_* functions (HidApi.cpp) talk to. Handles are plain
-    // ids; an id the camera no longer knows (closed, or opened before the
-    // last reset()) behaves like a removed device.
+    // --- The device's side of the bus -----------------------------------
+    // What a door between the tool and the camera uses: the hid_* functions
+    // in HidApi.cpp are one, the emulated hidraw nodes of the real-library
+    // tests another. Handles are plain ids; an id the camera no longer knows
+    // (closed, or opened before the last reset()) behaves like a removed
+    // device. None of this locks: a door that calls in from several threads
+    // keeps the camera behind its own lock.
     struct InterfaceInfo
     {
         QByteArray path;
@@ -195,9 +201,11 @@ private:
     };
     // Records the call and runs whatever the schedule holds that is due.
     void noteCall(const char *function);
-    // Interfaces of the attached device if it has this identity (0 matches any ID).
+    // Interfaces of the attached device if it has this identity (0 matches
+    // any ID), in the order the bus lists them.
     QVector<InterfaceInfo> interfacesMatching(quint16 vendorId, quint16 productId) const;
-    // Both return 0 when nothing can be opened.
+    // Both return 0 when nothing can be opened. openFirst opens the first
+    // interface the bus lists, as hid_open does.
     quint64 openFirst(quint16 vendorId, quint16 productId, const QString *serialNumber);
     quint64 openPath(const QByteArray &path);
     void closeHandle(quint64 handle);
@@ -207,10 +215,23 @@ private:
     int writeReport(quint64 handle, const quint8 *data, size_t length);
     int readReport(quint64 handle, quint8 *data, size_t length, int timeoutMs);
     void noteExit();
+    // Changes each time a device joins or leaves the bus, by a test's hand
+    // or the camera's own (leaving for upgrade mode, rebooting, vanishing).
+    quint64 busGeneration() const;
+    // For doors that carry reports to the tool themselves: the report the
+    // camera sends next, without taking it...
+    bool nextReport(QByteArray *report) const;
+    // ...and the tool has read `report` through `handle`. The camera lets go
+    // of it only if it is still the next one (a test may have dropped it).
+    void reportRead(quint64 handle, const QByteArray &report);
+    // When the schedule next has something to do; time_point::max() if never.
+    Clock::time_point nextPlannedAction() const;
+
+private:
+    VirtualCamera();
 
     struct State;
     State *d;
-    friend struct CApi;
 };
 
 } // namespace sim

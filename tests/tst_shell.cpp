@@ -21,6 +21,7 @@ private slots:
     void startupState();
     void formDetails();
     void themeAndIcons();
+    void lockedButtonsLookLocked();
     void noDeviceCallBeforeFirstWatchTick();
     void refreshChecksAtOnce();
     void panelToggleKeepsWidth();
@@ -133,6 +134,26 @@ void ShellTest::themeAndIcons()
     QVERIFY(appIcon.availableSizes().contains(QSize(256, 256)));
     QVERIFY(appIcon.availableSizes().contains(QSize(16, 16)));
     QVERIFY(!h.window->windowIcon().isNull());
+}
+
+void ShellTest::lockedButtonsLookLocked()
+{
+    // The buttons an upgrade locks must not look pressable while locked:
+    // their sheets paint the face themselves, so a sheet without a disabled
+    // face would draw them exactly as when enabled.
+    WindowHarness h;
+    for (const char *name : {"applyButton", "exitButton", "Refresh"}) {
+        auto *button = h.find<QPushButton>(name);
+        const QImage enabled = button->grab().toImage();
+        button->setEnabled(false);
+        const QImage disabled = button->grab().toImage();
+        button->setEnabled(true);
+        QVERIFY2(!enabled.isNull() && enabled.size() == disabled.size(), name);
+        QVERIFY2(enabled != disabled, name);
+        // The face in the middle is no longer the teal of a live button.
+        const QColor centre = disabled.pixelColor(disabled.width() / 2, disabled.height() / 2);
+        QVERIFY2(centre != QColor(0x00, 0xD1, 0xB2), name);
+    }
 }
 
 void ShellTest::noDeviceCallBeforeFirstWatchTick()

@@ -174,8 +174,7 @@ void SoakTest::chooseImage()
 {
     if (m_imageChosen)
         return;
-    m_h->modals.queueFile(m_imagePath);
-    m_h->click("SelectFile");
+    m_h->chooseImage(m_imagePath);
     m_imageChosen = true;
 }
 

@@ -66,12 +66,6 @@ struct UpgradeBench : WindowHarness
         QVERIFY(connect(sim::Identity::Upgrade));
         click("upgradeMode");
     }
-    void choose(const QString &path)
-    {
-        modals.queueFile(path);
-        click("SelectFile");
-        modals.clear();
-    }
     bool locked() const
     {
         for (const char *name : kLockedControls)
@@ -90,6 +84,8 @@ struct UpgradeBench : WindowHarness
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(sim::InterfaceSpec)
 
 class UpgradeTest : public QObject
 {
@@ -123,6 +119,7 @@ private slots:
     void deviceLeavesBeforeTheEnd();
     void departureNoticedBetweenTicks();
     void endReportMidStreamKeepsLock();
+    void slowLinkKeepsWindowAnswering();
     void endToEndFromCameraMode();
 };
 
@@ -238,7 +235,7 @@ void UpgradeTest::unreadableImage()
                                           | QFileDevice::ReadOther | QFileDevice::ExeOther);
     UpgradeBench h;
     const QString path = writeFile(dir, QStringLiteral("locked.bin"), patternImage(64));
-    h.choose(path);
+    h.chooseImage(path);
     QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner | QFileDevice::WriteOther));
     // Root reads anything; take a plain user's rights for the attempt.
     const bool wasRoot = geteuid() == 0;
@@ -264,7 +261,7 @@ void UpgradeTest::tooLargeImage()
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.resize(qint64(1) << 32));
     file.close();
-    h.choose(path);
+    h.chooseImage(path);
     h.camera.clearRecords();
     h.modals.clear();
     h.click("StartUpd");
@@ -293,7 +290,7 @@ void UpgradeTest::fullUploads()
     QTemporaryDir dir;
     UpgradeBench h;
     const QByteArray image = patternImage(size, size);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.camera.clearRecords();
     h.modals.clear();
     h.click("StartUpd");
@@ -334,7 +331,7 @@ void UpgradeTest::uploadSpanningTwoTicks()
     QTemporaryDir dir;
     UpgradeBench h;
     const QByteArray image = patternImage(1020001, 3);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.camera.clearRecords();
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 10000);
@@ -352,7 +349,7 @@ void UpgradeTest::startAckTimeout()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Never);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
     h.modals.clear();
     QElapsedTimer clock;
     clock.start();
@@ -372,7 +369,7 @@ void UpgradeTest::refusedStart()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Immediate, 5);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
     h.modals.clear();
     // The refusal stays open; the time-out opens on top of it about a
     // second after the start, and only then are the controls unlocked.
@@ -403,7 +400,7 @@ void UpgradeTest::lateAndRepeatedAcknowledgements()
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Delayed, 0, 1300ms);
     const QByteArray image = patternImage(3000);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Upgrade start timeout. Abort."), 3000);
     // The acknowledgement after the abort is only logged.
@@ -431,7 +428,7 @@ void UpgradeTest::writeRetriesAndAbort()
     QTemporaryDir dir;
     UpgradeBench h;
     const QByteArray image = patternImage(5000, 9);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
 
     // Two failures are retried and the image still arrives whole.
     h.camera.failNextDataWrites(2);
@@ -471,7 +468,7 @@ void UpgradeTest::deviceVanishesMidUpload()
 {
     QTemporaryDir dir;
     UpgradeBench h;
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(200000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(200000)));
     h.camera.vanishAfterDataReports(20);
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Write error during upload. Abort."), 5000);
@@ -513,7 +510,7 @@ void UpgradeTest::imageChangedAfterChoice()
     // Chosen while empty, then written: the size is taken again at Start,
     // so the announcement is right and nothing divides by zero.
     const QString path = writeFile(dir, QStringLiteral("image.bin"), QByteArray());
-    h.choose(path);
+    h.chooseImage(path);
     const QByteArray image = patternImage(1500, 4);
     writeFile(dir, QStringLiteral("image.bin"), image);
     h.click("StartUpd");
@@ -539,7 +536,7 @@ void UpgradeTest::everyUploadShowsItsOwnPercentage()
     UpgradeBench h;
     // No device progress and no reboot: the bar keeps what the upload wrote.
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
-    h.choose(writeFile(dir, QStringLiteral("big.bin"), patternImage(3000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("big.bin"), patternImage(3000)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
     QTRY_COMPARE(h.bar()->value(), 100);
@@ -556,7 +553,7 @@ void UpgradeTest::everyUploadShowsItsOwnPercentage()
     QCOMPARE(h.bar()->value(), 0);
 
     // A second, one-report upload must show its own 100.
-    h.choose(writeFile(dir, QStringLiteral("small.bin"), patternImage(200)));
+    h.chooseImage(writeFile(dir, QStringLiteral("small.bin"), patternImage(200)));
     h.camera.clearRecords();
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
@@ -568,7 +565,7 @@ void UpgradeTest::closingWindowMidUploadSendsNothingMore()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::microseconds(50));
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(4 * 1024 * 1024)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(4 * 1024 * 1024)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
     h.window->close();
@@ -615,21 +612,27 @@ void UpgradeTest::endToEndFromCameraMode()
 
 void UpgradeTest::lastCheckNeedsBothInterfaces_data()
 {
-    QTest::addColumn<int>("missingPage");
-    QTest::newRow("no control interface") << 0xFF00;
-    QTest::newRow("no data interface") << 0xFF01;
+    // The presence probe opens the first interface listed, so a device
+    // whose first interface refuses to open is not found at all; an
+    // interface further down can be absent, or there and refusing.
+    QTest::addColumn<QVector<sim::InterfaceSpec>>("interfaces");
+    QTest::addColumn<int>("refusingPage");
+    QTest::newRow("no control interface") << QVector<sim::InterfaceSpec>{{0xFF01, 1, 1}} << 0;
+    QTest::newRow("data interface refuses") << sim::standardInterfaces() << 0xFF01;
 }
 
 void UpgradeTest::lastCheckNeedsBothInterfaces()
 {
     // Without the data interface an upload could be announced and accepted
     // but never sent; the start is refused instead, like a missing control.
-    QFETCH(int, missingPage);
+    QFETCH(QVector<sim::InterfaceSpec>, interfaces);
+    QFETCH(int, refusingPage);
     QTemporaryDir dir;
     WindowHarness h;
     h.click("upgradeMode");
-    h.camera.setOpenFails(quint16(missingPage), true);
-    h.camera.attach(sim::Identity::Upgrade);
+    if (refusingPage)
+        h.camera.setOpenFails(quint16(refusingPage), true);
+    h.camera.attach(sim::Identity::Upgrade, interfaces);
     h.refresh();
     QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
     h.modals.queueFile(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
@@ -663,7 +666,7 @@ void UpgradeTest::imageUnreadableMidUpload()
     UpgradeBench h;
     const QByteArray image = patternImage(5000, 5);
     const QString path = writeFile(dir, QStringLiteral("image.bin"), image);
-    h.choose(path);
+    h.chooseImage(path);
     h.camera.setStartAck(sim::AckMode::Delayed, 0, 200ms);
     h.click("StartUpd");
     QVERIFY(h.locked());
@@ -707,7 +710,7 @@ void UpgradeTest::sizeRefusedAfterOpenReleasesImage()
     QTemporaryDir dir;
     UpgradeBench h;
     const QString path = writeFile(dir, QStringLiteral("image.bin"), patternImage(3000));
-    h.choose(path);
+    h.chooseImage(path);
     h.camera.clearRecords();
     filefaults::reportOpenSize(path, 0);
     int descriptorsAtBox = -1;
@@ -747,7 +750,7 @@ void UpgradeTest::refusedCompletion()
     UpgradeBench h;
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
     const QByteArray image = patternImage(2000, 6);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")), 5000);
     QVERIFY(h.locked());
@@ -787,7 +790,7 @@ void UpgradeTest::deviceLeavesBeforeTheEnd()
     if (unplugAt >= 0)
         h.camera.unplugDuringUpload(sim::UnplugPoint(unplugAt));
     const QByteArray image = patternImage(2000, 8);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Sent upload complete packet.*"))) >= 0, 5000);
     QVERIFY(h.locked());
@@ -820,7 +823,7 @@ void UpgradeTest::departureNoticedBetweenTicks()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::microseconds(20));
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), patternImage(3 * 1024 * 1024, 12)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(3 * 1024 * 1024, 12)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
     // Hold the stream between ticks while the device goes away.
@@ -847,7 +850,7 @@ void UpgradeTest::endReportMidStreamKeepsLock()
     h.camera.setProgressPlan({100}, 10ms, std::chrono::minutes(10), "V9.9.9");
     h.camera.setDataWritePace(std::chrono::microseconds(100));
     const QByteArray image = patternImage(3 * 1024 * 1024, 13);
-    h.choose(writeFile(dir, QStringLiteral("image.bin"), image));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     QVector<int> checksumAtBox;
     h.modals.onEachBox([&h, &checksumAtBox](int) { checksumAtBox.append(h.camera.completeChecksum()); });
     h.click("StartUpd");
@@ -862,6 +865,35 @@ void UpgradeTest::endReportMidStreamKeepsLock()
     QCOMPARE(checksumAtBox, QVector<int>{int(byteSumOf(image))});
     QCOMPARE(h.modals.texts(), QStringList{kCompleted});
     QCOMPARE(h.camera.receivedImage(), image);
+}
+
+void UpgradeTest::slowLinkKeepsWindowAnswering()
+{
+    // At 10 ms a report, one tick of up to 2000 reports would hold the
+    // window for many seconds. Counted between two turns of the event loop,
+    // the reports of one tick stay few, and the image still arrives whole.
+    QTemporaryDir dir;
+    UpgradeBench h;
+    h.camera.setDataWritePace(std::chrono::milliseconds(10));
+    const QByteArray image = patternImage(30 * 510, 14);
+    QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image)));
+    int lastCount = 0;
+    int mostInOneTurn = 0;
+    QTimer turns;
+    turns.setInterval(0);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        const int count = h.camera.dataReportCount();
+        mostInOneTurn = qMax(mostInOneTurn, count - lastCount);
+        lastCount = count;
+    });
+    turns.start();
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 20000);
+    turns.stop();
+    mostInOneTurn = qMax(mostInOneTurn, h.camera.dataReportCount() - lastCount);
+    QCOMPARE(h.camera.receivedImage(), image);
+    QCOMPARE(h.camera.completeChecksum(), int(byteSumOf(image)));
+    QVERIFY2(mostInOneTurn > 0 && mostInOneTurn <= 10, qPrintable(QString::number(mostInOneTurn)));
 }
 
 QTEST_MAIN(UpgradeTest)

@@ -1,50 +1,30 @@
 #pragma once
 
-// The real window on the virtual camera, driven through its widgets the way
-// a user would: buttons found by object name, the file dialog and the boxes
-// answered by the tests' ModalWatcher.
+// The real window on the virtual camera, connected, for a benchmark: the
+// driver library's session with the device's progress cut short and every
+// fault ending the run with the benchmarks' own failure line.
 
-#include "MainWindow.h"
-#include "ModalWatcher.h"
-#include "VirtualCamera.h"
+#include "CameraWindow.h"
 
 #include <QString>
 
-#include <functional>
-#include <memory>
-
 namespace bench {
 
-class WindowSession
+class WindowSession : public driver::CameraWindow
 {
 public:
     // `readWaits`: whether hid_read_timeout sleeps up to its time-out when
-    // nothing is queued, as the real library does.
-    explicit WindowSession(bool readWaits);
-    ~WindowSession();
-    WindowSession(const WindowSession &) = delete;
-    WindowSession &operator=(const WindowSession &) = delete;
+    // nothing is queued, as the real library does. The camera is attached in
+    // this identity and the window connected to it.
+    WindowSession(bool readWaits, sim::Identity identity);
 
-    template <class T>
-    T *find(const char *name) const
-    {
-        return window->findChild<T *>(QString::fromLatin1(name));
-    }
-    void click(const char *name);
-
-    // Runs the event loop until `done` holds or the time is up.
-    bool waitUntil(const std::function<bool()> &done, int timeoutMs);
-    // Attaches the camera in this identity, presses Refresh and waits until
-    // every reply to the connect requests has been handled.
-    void connect(sim::Identity identity);
     // Opens the upgrade panel and chooses this image through the file dialog.
     void prepareUpgrade(const QString &imagePath);
     // Start is enabled again: no upgrade holds the controls.
     bool controlsFree() const;
 
-    sim::VirtualCamera &camera;
-    ModalWatcher modals;
-    std::unique_ptr<MainWindow> window;
+protected:
+    void fault(const QString &why) const override;
 };
 
 } // namespace bench

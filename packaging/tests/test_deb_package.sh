@@ -39,8 +39,12 @@ deb=${debs[0]}
 echo "built $(basename "$deb")"
 
 # --- Files -------------------------------------------------------------------
+cli=kelvora-camera-cli
 expected=(
     "./usr/bin/$program"
+    "./usr/bin/$cli"
+    "./usr/share/man/man1/$cli.1.gz"
+    "./usr/share/bash-completion/completions/$cli"
     ".$rules_path"
     "./usr/share/applications/$app_id.desktop"
     "./usr/share/metainfo/$app_id.metainfo.xml"
@@ -123,6 +127,15 @@ readelf -d "$binary" | grep -q 'NEEDED.*\[libhidapi-hidraw\.so' ||
     fail "$program does not load libhidapi-hidraw"
 readelf --dyn-syms -W "$binary" | awk '$7 == "UND" && $8 ~ /^hid_open(@|$)/ { found = 1 } END { exit !found }' ||
     fail "$program does not import hid_open from a shared library"
+# The command-line tool too, and its manual and completion are the real ones.
+cli_binary=$root/usr/bin/$cli
+readelf -d "$cli_binary" | grep -q 'NEEDED.*\[libhidapi-hidraw\.so' || fail "$cli does not load libhidapi-hidraw"
+readelf -d "$cli_binary" | grep -q 'NEEDED.*\[libQt5Widgets' && fail "$cli loads the widget library"
+"$cli_binary" --version | grep -qx "$cli [0-9.]*" || fail "$cli --version says: $("$cli_binary" --version 2>&1)"
+gzip -dc "$root/usr/share/man/man1/$cli.1.gz" | grep -q '^\.TH KELVORA-CAMERA-CLI 1' || fail "the manual is not a section 1 man page"
+grep -q '^complete -F _kelvora_camera_cli kelvora-camera-cli' "$root/usr/share/bash-completion/completions/$cli" ||
+    fail "the completion does not complete $cli"
+
 # The window finds its menu entry (and so its icon under Wayland) by this name.
 # Qt keeps string literals in UTF-16, so both encodings are looked for.
 utf16_pattern=

@@ -2,8 +2,10 @@
 
 #include "ui_MainWindow.h"
 #include "camera/FramingModes.h"
+#include "device/HotPlugMonitor.h"
 #include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
+#include "upgrade/SleepInhibitor.h"
 
 #include <QApplication>
 #include <QFont>
@@ -16,6 +18,9 @@ namespace {
 constexpr std::chrono::milliseconds kWatchInterval(1500);
 constexpr std::chrono::milliseconds kLevelInterval(200);
 constexpr std::chrono::milliseconds kUploadTickInterval(1);
+// How long after the last hidraw node event the presence check runs: the
+// nodes of one device arrive within a few milliseconds of each other.
+constexpr std::chrono::milliseconds kHotPlugSettle(30);
 constexpr int kModeIconSize = 48;
 }
 
@@ -28,6 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
     setUpModeButtons();
     hidePanels();
     createTimers();
+    watchSystem();
 }
 
 void MainWindow::buildWidgets()
@@ -40,8 +46,6 @@ void MainWindow::buildWidgets()
     accessibility::describe(*ui);
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/icons/app_icon.ico")));
-    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 }
 
@@ -127,6 +131,19 @@ void MainWindow::createTimers()
     m_startAckTimer->setObjectName(QStringLiteral("startAckTimer"));
     m_startAckTimer->setSingleShot(true);
     connect(m_startAckTimer, &QTimer::timeout, this, &MainWindow::onStartAckTimeout);
+}
+
+void MainWindow::watchSystem()
+{
+    m_sleepInhibitor = new SleepInhibitor(this);
+
+    m_hotPlugTimer = new QTimer(this);
+    m_hotPlugTimer->setObjectName(QStringLiteral("hotPlugTimer"));
+    m_hotPlugTimer->setSingleShot(true);
+    m_hotPlugTimer->setInterval(kHotPlugSettle);
+    connect(m_hotPlugTimer, &QTimer::timeout, this, &MainWindow::hotPlugSettled);
+    m_hotPlug = new HotPlugMonitor(this);
+    connect(m_hotPlug, &HotPlugMonitor::nodeChanged, this, &MainWindow::hidrawNodeChanged);
 }
 
 MainWindow::~MainWindow()

@@ -10,6 +10,8 @@ class QByteArray;
 class QFile;
 class QPushButton;
 class QTimer;
+class HotPlugMonitor;
+class SleepInhibitor;
 class Ui_MainWindow;
 namespace discovery { enum class Identity; }
 namespace frame { struct Command; struct Payload; }
@@ -61,13 +63,17 @@ private:
     void setUpModeButtons();
     void hidePanels();
     void createTimers();
+    void watchSystem();
     void fitWindowHeight();
     void scheduleHeightFit();
     void closeAllHandles();
 
     // ---- src/device/DeviceLink.cpp: presence, interfaces, status, polling
     void checkDevicePresence();
+    void forgetDevice();
     void deviceNotFound();
+    void hidrawNodeChanged(bool added, const QByteArray &node);
+    void hotPlugSettled();
     void holdProbe(discovery::Identity identity, hid_device *probe);
     void showConnected(const QString &device, const char *sheet);
     void connectCamera(hid_device *probe);
@@ -139,6 +145,14 @@ private:
     hid_device *m_controlDevice = nullptr;  // closed by closeInterfaces (next connect, device gone) and at teardown
     hid_device *m_dataDevice = nullptr;     // closed by closeInterfaces (next connect, device gone) and at teardown
     QTimer *m_pollTimer = nullptr;
+    // Hidraw nodes of the kept control and data interfaces, to tell our own
+    // node going away from any other.
+    QVector<QByteArray> m_interfaceNodes;
+    HotPlugMonitor *m_hotPlug = nullptr;
+    // Node events come in bursts (one per interface); the presence check
+    // runs once the burst is over.
+    QTimer *m_hotPlugTimer = nullptr;
+    bool m_ownNodeRemoved = false;
     bool m_cameraConnected = false;
     bool m_updConnected = false;
 
@@ -162,6 +176,8 @@ private:
     quint8 m_uploadChecksum = 0;
     int m_uploadChunkSize = 510;
     int m_reportsPerTick = 2000;
+    // Held while the upgrade controls are locked.
+    SleepInhibitor *m_sleepInhibitor = nullptr;
     bool m_upgradePanelVisible = false;
     // The percentage last written to the bar during the current upload;
     // reset when an upload starts so that every upload shows its own.

@@ -1,3 +1,4 @@
+#include "AppSetup.h"
 #include "MainWindow.h"
 #include "Translations.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char *argv[])
 {
+    startup::prepareApplication();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("com.kelvora.CameraConfig"));
     translations::installForSystem();

@@ -70,14 +70,38 @@ void MainWindow::checkDevicePresence()
         return;
     }
 
-    // A look that finds nothing while the window still shows or holds a
-    // device takes it down, whether the look came from the timer or from
-    // Refresh (which has already cleared the flags, but not the probes).
+    forgetDevice();
+}
+
+void MainWindow::forgetDevice()
+{
+    // Whatever the window still shows or holds is taken down, whether the
+    // look came from the timer, from Refresh (which has already cleared the
+    // flags, but not the probes) or from a node of ours going away.
     const bool heldDevice = m_cameraConnected || m_updConnected || m_cameraProbe || m_updProbe;
     m_cameraConnected = false;
     m_updConnected = false;
     if (heldDevice)
         deviceNotFound();
+}
+
+void MainWindow::hidrawNodeChanged(bool added, const QByteArray &node)
+{
+    if (!added && m_interfaceNodes.contains(node))
+        m_ownNodeRemoved = true;
+    m_hotPlugTimer->start();
+}
+
+void MainWindow::hotPlugSettled()
+{
+    // A node of ours that went away always leads through the disconnected
+    // path, so that a device back in the same identity before this check
+    // is connected again rather than taken for the one that left.
+    if (m_ownNodeRemoved) {
+        m_ownNodeRemoved = false;
+        forgetDevice();
+    }
+    checkDevicePresence();
 }
 
 void MainWindow::deviceNotFound()
@@ -159,6 +183,7 @@ void MainWindow::setStatusLabels(const QString &sheet)
 
 void MainWindow::closeInterfaces()
 {
+    m_interfaceNodes.clear();
     m_openedDevices.removeAll(m_dataDevice);
     hidio::closeHandle(m_dataDevice);
     m_openedDevices.removeAll(m_controlDevice);
@@ -199,10 +224,14 @@ void MainWindow::openInterfaces(Identity identity)
     hid_free_enumeration(devices);
 
     const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
-    if (choice.control >= 0)
+    if (choice.control >= 0) {
         m_controlDevice = handles.at(choice.control);
-    if (choice.data >= 0)
+        m_interfaceNodes.append(interfaces.at(choice.control).path);
+    }
+    if (choice.data >= 0) {
         m_dataDevice = handles.at(choice.data);
+        m_interfaceNodes.append(interfaces.at(choice.data).path);
+    }
     // Handles the choice did not keep (other usage pages, or an interface
     // replaced by a later one with the same page) are never used again.
     for (const int unused : choice.unused) {
@@ -244,7 +273,11 @@ void MainWindow::pollControlInterface()
     if (!m_controlDevice)
         return;
     frame::CommandBuffer buffer{};
-    const int result = hid_read_timeout(m_controlDevice, buffer.data(), buffer.size(), kReadTimeoutMs);
+    // While the image streams, the poll runs between two upload ticks: it
+    // takes what has arrived without waiting, so that the link is not left
+    // idle for the read's time-out after every tick.
+    const int timeout = m_uploading ? 0 : kReadTimeoutMs;
+    const int result = hid_read_timeout(m_controlDevice, buffer.data(), buffer.size(), timeout);
     if (result <= 0)
         return;
     const int size = qMin(result, frame::kCommandFrameSize);

@@ -1,5 +1,7 @@
 #include "Discovery.h"
 
+#include <algorithm>
+
 namespace discovery {
 
 namespace {
@@ -72,6 +74,38 @@ InterfaceChoice chooseInterfaces(const QVector<Interface> &interfaces, const QVe
         }
     }
     return choice;
+}
+
+QVector<Device> devicesFrom(const QVector<Interface> &interfaces)
+{
+    QVector<Device> devices;
+    for (const Interface &entry : interfaces) {
+        const std::optional<Identity> identity = identityOf(entry.vendorId, entry.productId);
+        if (!identity)
+            continue;
+        const auto belongs = [&](const Device &device) {
+            if (device.identity != *identity || device.serialNumber != entry.serialNumber)
+                return false;
+            if (!entry.serialNumber.isEmpty())
+                return true;
+            for (const Interface &known : device.interfaces) {
+                if (known.interfaceNumber == entry.interfaceNumber)
+                    return false;
+            }
+            return true;
+        };
+        const auto found = std::find_if(devices.begin(), devices.end(), belongs);
+        if (found != devices.end()) {
+            found->interfaces.append(entry);
+            continue;
+        }
+        Device device;
+        device.identity = *identity;
+        device.serialNumber = entry.serialNumber;
+        device.interfaces.append(entry);
+        devices.append(device);
+    }
+    return devices;
 }
 
 } // namespace discovery

@@ -82,4 +82,20 @@ struct InterfaceChoice
 };
 InterfaceChoice chooseInterfaces(const QVector<Interface> &interfaces, const QVector<bool> &opened);
 
+// One attached device in either identity, with the interfaces it lists.
+struct Device
+{
+    Identity identity = Identity::Camera;
+    QString serialNumber;            // empty when the device reports none
+    QVector<Interface> interfaces;   // in enumeration order
+};
+
+// Sorts an enumeration of the whole bus into the camera's devices, in the
+// order each first appears; interfaces of other products are left out.
+// Interfaces of one identity and one serial number belong to one device.
+// The bus names no device for an interface, so those without a serial
+// number join the first serial-less device of their identity that has no
+// interface of the same number yet, and start a new device otherwise.
+QVector<Device> devicesFrom(const QVector<Interface> &interfaces);
+
 } // namespace discovery

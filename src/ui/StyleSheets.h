@@ -29,13 +29,19 @@ inline const char *const kModeButton =
     " border: 2px solid #00BBCC;"
     " }";
 
-// The hover and pressed faces shared by the teal buttons.
+// The hover, pressed and disabled faces shared by the teal buttons. A
+// disabled one (during an upgrade) is greyed out, so that it does not look
+// pressable while it is not.
 #define CAMERA_CONFIG_TEAL_BUTTON_STATES \
     " QPushButton:hover {" \
     " background-color: #00B8A0;" \
     " }" \
     " QPushButton:pressed {" \
     " background-color: #009E88;" \
+    " }" \
+    " QPushButton:disabled {" \
+    " background-color: #3A4745;" \
+    " color: #8C9694;" \
     " }"
 
 // Apply and EXIT.

@@ -9,6 +9,7 @@
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/ImageChecks.h"
+#include "upgrade/SleepInhibitor.h"
 #include "upgrade/UploadPipeline.h"
 
 #include <QDebug>
@@ -20,6 +21,10 @@
 
 namespace {
 constexpr std::chrono::milliseconds kStartAckTimeout(1000);
+// The longest one upload tick keeps writing before it lets the event loop
+// run; well under the few seconds after which a desktop calls a window
+// unresponsive.
+constexpr std::chrono::milliseconds kTickBudget(50);
 } // namespace
 
 void MainWindow::on_StartUpd_clicked()
@@ -117,6 +122,9 @@ void MainWindow::uploadTick()
     if (!m_uploading || !m_uploadFile || !m_dataDevice)
         return;
 
+    // A tick also ends once it has been writing for kTickBudget, so that on
+    // a slow link the window still repaints and answers between ticks.
+    const auto tickStarted = std::chrono::steady_clock::now();
     frame::DataReportBuffer report;
     quint8 chunk[frame::kMaxDataBytes];
     for (int pass = 0; pass < m_reportsPerTick; ++pass) {
@@ -153,6 +161,8 @@ void MainWindow::uploadTick()
             ui->DownloadProgress->setValue(percent);
             m_lastUploadPercent = percent;
         }
+        if (std::chrono::steady_clock::now() - tickStarted >= kTickBudget)
+            return;
     }
 }
 
@@ -207,6 +217,8 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
     // cannot be true: the controls stay locked until the stream's own end.
     if (percent >= 100 && !m_uploadFile) {
         m_devicePhase = false;
+        // The device has written its firmware and reboots: sleep is safe again.
+        m_sleepInhibitor->release();
         QMessageBox::information(this, tr("Upd info"), tr("Upgrade completed ,Device will reboot now!"));
         setUpgradeBusy(false);
     }

@@ -5,6 +5,7 @@
 
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
+#include "upgrade/SleepInhibitor.h"
 
 void MainWindow::on_upgradeMode_clicked()
 {
@@ -44,4 +45,10 @@ void MainWindow::setUpgradeBusy(bool busy)
                                 ui->Refresh,    ui->applyButton, ui->exitButton};
     for (QWidget *widget : widgets)
         widget->setEnabled(!busy);
+    // The computer must not sleep while the camera takes its firmware: the
+    // lock lasts exactly as long as the upgrade holds the controls.
+    if (busy)
+        m_sleepInhibitor->take();
+    else
+        m_sleepInhibitor->release();
 }

@@ -1,17 +1,19 @@
 #pragma once
 
-// Walks the window through an upgrade without a person: clicks its buttons
-// by object name, answers its message boxes and its file dialog, and waits
-// for what the window shows after each step. The demo uses it for its
-// unattended self-test and to bring the window into a given state for a
-// screenshot.
+// Walks the window through an upgrade without a person, step by step: each
+// step clicks a button and then waits for what the window shows after it,
+// while the window's boxes and its file dialog are answered and judged.
+// The demo uses it for its unattended self-test and to bring the window
+// into a given state for a screenshot.
+
+#include "ModalWatcher.h"
+#include "Waiting.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QVector>
 
 #include <functional>
@@ -22,7 +24,7 @@ namespace demo {
 
 class DemoCamera;
 
-class WindowDriver : public QObject
+class StateWalk : public QObject
 {
 public:
     // Where the walk stops.
@@ -35,8 +37,8 @@ public:
 
     // `finished` gets 0 once the goal is reached (with Upgraded, after the
     // result has been checked too) or 1 with a reason on failure.
-    WindowDriver(QWidget *window, DemoCamera &camera, const QString &imagePath, Goal goal,
-                 std::function<void(int code, const QString &message)> finished);
+    StateWalk(QWidget *window, DemoCamera &camera, const QString &imagePath, Goal goal,
+              std::function<void(int code, const QString &message)> finished);
 
     void start();
 
@@ -45,12 +47,14 @@ private:
     {
         QString name;
         std::function<void()> action;   // run once when the step begins
-        std::function<bool()> done;     // polled until true
+        std::function<bool()> done;     // watched until true
     };
 
     void buildSteps();
-    void advance();
-    void answerModal();
+    void begin(int index);
+    void stepEnded(int index, bool met);
+    void judgeBox(int index);
+    void judgeDialog(int index);
     void finish(int code, const QString &message);
     bool checkUpload(QString *problem) const;
 
@@ -67,18 +71,14 @@ private:
     std::function<void(int, const QString &)> m_finished;
 
     QVector<Step> m_steps;
-    int m_current = -1;
-    qint64 m_stepDeadline = 0;
     bool m_over = false;
-
     QStringList m_expectedBoxes;   // texts of the boxes the walk expects
-    QStringList m_seenBoxes;       // texts of every box answered
-    bool m_fileAnswered = false;
 
-    QTimer m_stepTimer;
-    // Boxes and dialogs open nested event loops, inside which the step timer
-    // may be held; this one keeps answering them.
-    QTimer m_modalTimer;
+    driver::Waiter m_waiter;
+    // Boxes and dialogs open nested event loops; the watcher answers them
+    // from inside, and goes on doing so once the walk is over (a screenshot
+    // state leaves the window running), so nothing waits on them.
+    driver::ModalWatcher m_modals;
 };
 
 } // namespace demo

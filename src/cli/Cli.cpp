@@ -1,0 +1,112 @@
+#include "Cli.h"
+
+#include "Commands.h"
+#include "Interrupt.h"
+#include "Options.h"
+#include "Output.h"
+
+#include <QJsonObject>
+
+#include <hidapi/hidapi.h>
+
+#ifndef CAMERA_CLI_VERSION
+#define CAMERA_CLI_VERSION "unknown"
+#endif
+
+namespace cli {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: kelvora-camera-cli [OPTIONS] COMMAND [ARGUMENT]\n"
+    "\n"
+    "Looks after a Kelvora Camera 2 from a terminal or a script.\n"
+    "\n"
+    "Commands:\n"
+    "  list                 every attached camera, in either identity, with its nodes\n"
+    "                       and whether this user may open them\n"
+    "  info                 name, firmware version and framing mode (or that the\n"
+    "                       camera is in upgrade mode, with its version)\n"
+    "  set-mode MODE        full, auto, voice or gallery (or 0, 1, 2, 8); succeeds\n"
+    "                       once the camera reports the mode asked for\n"
+    "  enter-upgrade        sends the camera into upgrade mode and waits for it there\n"
+    "  upgrade IMAGE.bin    checks the image, uploads it, follows the camera's writing\n"
+    "                       and its restart, and prints the old and new version; a\n"
+    "                       camera already in upgrade mode gets the upload straight away\n"
+    "\n"
+    "Options:\n"
+    "  --device SERIAL|NODE the camera to act on when several are attached\n"
+    "  --json               JSON on stdout (for upgrade, one object per line), errors\n"
+    "                       as JSON on stderr\n"
+    "  --timeout SECONDS    the longest wait for any one answer of the camera\n"
+    "                       (defaults: 5 s for a reply, 60 s for a switch of identity,\n"
+    "                       between two progress reports and for the restart)\n"
+    "  -v, --verbose        the protocol log on stderr\n"
+    "  -h, --help           this help\n"
+    "  --version            the program's version\n"
+    "\n"
+    "Exit codes:\n"
+    "  0 success (also when the camera already had what was asked)\n"
+    "  1 unexpected failure        2 usage error\n"
+    "  3 no camera                 4 several cameras and no --device\n"
+    "  5 a node cannot be opened   6 the camera refused, failed or did not answer\n"
+    "  7 the image was refused     130 interrupted (Ctrl-C)\n"
+    "\n"
+    "See kelvora-camera-cli(1) for more.\n";
+
+// Where the shared code's debug lines go: the protocol log under -v,
+// nowhere otherwise.
+Output *g_logOutput = nullptr;
+
+void logMessage(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    if (g_logOutput)
+        g_logOutput->log(text);
+}
+
+} // namespace
+
+const char *helpText()
+{
+    return kHelp;
+}
+
+int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
+{
+    const Parsed parsed = parseArguments(arguments);
+    const bool json = parsed.ok() ? parsed.options.json : asksForJson(arguments);
+    Output output(out, err, json, terminal);
+    if (!parsed.ok())
+        return output.fail(Problem{Exit::Usage, QStringLiteral("usage"), parsed.error, {}, {}});
+    const Options &options = parsed.options;
+    if (options.help) {
+        output.result(QJsonObject{{QStringLiteral("help"), QLatin1String(kHelp)}}, QString::fromLatin1(kHelp).chopped(1));
+        return int(Exit::Ok);
+    }
+    if (options.version) {
+        output.result(QJsonObject{{QStringLiteral("program"), QStringLiteral("kelvora-camera-cli")},
+                                  {QStringLiteral("version"), QStringLiteral(CAMERA_CLI_VERSION)}},
+                      QStringLiteral("kelvora-camera-cli " CAMERA_CLI_VERSION));
+        return int(Exit::Ok);
+    }
+
+    g_logOutput = options.verbose ? &output : nullptr;
+    const QtMessageHandler previous = qInstallMessageHandler(logMessage);
+    interrupt::reset();
+    interrupt::install(json);
+
+    int code = int(Exit::Failure);
+    if (hid_init() != 0) {
+        code = output.fail(Problem{Exit::Failure, QStringLiteral("hidapi"), QStringLiteral("hidapi could not start"), {}, {}});
+    } else {
+        code = runCommand(options, output);
+        hid_exit();
+    }
+
+    interrupt::uninstall();
+    qInstallMessageHandler(previous);
+    g_logOutput = nullptr;
+    return code;
+}
+
+} // namespace cli

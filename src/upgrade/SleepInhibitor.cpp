@@ -1,0 +1,85 @@
+#include "SleepInhibitor.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusUnixFileDescriptor>
+#include <QDebug>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const char kService[] = "org.freedesktop.login1";
+const char kPath[] = "/org/freedesktop/login1";
+const char kInterface[] = "org.freedesktop.login1.Manager";
+// Sleep and shutdown both cut the camera off in the middle of a write.
+const char kWhat[] = "sleep:shutdown";
+const char kWho[] = "Kelvora Camera 2 Config";
+const char kWhy[] = "Updating the camera's firmware; an interruption could leave the camera unusable";
+const char kMode[] = "block";
+// logind answers at once; a bus that does not answer within this time is
+// not worth waiting for, the upgrade has long gone on without the lock.
+constexpr int kCallTimeoutMs = 5000;
+
+} // namespace
+
+SleepInhibitor::SleepInhibitor(QObject *parent)
+    : QObject(parent)
+{
+}
+
+SleepInhibitor::~SleepInhibitor()
+{
+    release();
+}
+
+void SleepInhibitor::take()
+{
+    m_wanted = true;
+    if (held() || m_pending)
+        return;
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        qDebug() << "Sleep inhibitor not taken: no system bus";
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
+                                                      QLatin1String(kInterface), QStringLiteral("Inhibit"));
+    call << QLatin1String(kWhat) << QLatin1String(kWho) << QLatin1String(kWhy) << QLatin1String(kMode);
+    m_pending = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
+    connect(m_pending, &QDBusPendingCallWatcher::finished, this, &SleepInhibitor::answered);
+}
+
+void SleepInhibitor::answered(QDBusPendingCallWatcher *call)
+{
+    call->deleteLater();
+    if (call == m_pending)
+        m_pending = nullptr;
+    const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
+    if (reply.isError()) {
+        qDebug() << "Sleep inhibitor not taken:" << reply.error().message();
+        return;
+    }
+    // The reply's descriptor closes with the reply; the lock is a copy of
+    // it, kept while the upgrade still wants it and closed at once if not.
+    const int fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return;
+    if (!m_wanted || held()) {
+        ::close(fd);
+        return;
+    }
+    m_fd = fd;
+}
+
+void SleepInhibitor::release()
+{
+    m_wanted = false;
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}

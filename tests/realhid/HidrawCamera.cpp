@@ -1,0 +1,935 @@
+// umockdev's headers come first: GLib's structures use names that Qt
+// defines as macros.
+#include <umockdev.h>
+
+#include "HidrawCamera.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QObject>
+
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <unistd.h>
+
+// --- The handler umockdev calls for every ioctl, read and write on a node.
+// A GObject type, so it is declared the GLib way; it only forwards to the
+// HidrawCamera that made it.
+
+struct RealHidNodeHandler
+{
+    UMockdevIoctlBase parent;
+    realhid::HidrawCamera::Node *node;
+};
+
+struct RealHidNodeHandlerClass
+{
+    UMockdevIoctlBaseClass parent_class;
+};
+
+G_DEFINE_TYPE(RealHidNodeHandler, realhid_node_handler, UMOCKDEV_TYPE_IOCTL_BASE)
+
+namespace realhid {
+
+struct HidrawCamera::Node
+{
+    HidrawCamera *owner = nullptr;
+    NodeRecord record;
+    QByteArray cameraPath;   // the camera's own path for this interface; empty for consumer control
+    quint16 vendorId = 0;
+    quint16 productId = 0;
+    QByteArray descriptor;
+    QByteArray hidrawSyspath;
+    QByteArray hidSyspath;
+    QByteArray interfaceSyspath;
+    QByteArray usbSyspath;
+    quint64 generation = 0;  // the camera's bus generation this node's device belongs to
+    bool live = false;       // answering; false once its device has left
+    int masterFd = -1;       // the testbed's side of the pseudo-terminal; the camera writes here
+    int peerFd = -1;         // our own way into the program's side, past the preload
+    QByteArray ptsPath;
+    QByteArray inFlight;     // the report in the pseudo-terminal, not yet read
+
+    struct Client
+    {
+        quint64 handle = 0;     // the camera's handle id
+        bool counted = false;   // became a usable handle
+    };
+    std::map<void *, Client> clients;
+    UMockdevIoctlBase *handler = nullptr;
+};
+
+} // namespace realhid
+
+namespace {
+
+using realhid::HidrawCamera;
+
+HidrawCamera::Node &nodeOf(UMockdevIoctlBase *self)
+{
+    return *reinterpret_cast<RealHidNodeHandler *>(self)->node;
+}
+
+gboolean handlerIoctl(UMockdevIoctlBase *self, UMockdevIoctlClient *client)
+{
+    HidrawCamera::Node &node = nodeOf(self);
+    return node.owner->onIoctl(node, client);
+}
+
+gboolean handlerWrite(UMockdevIoctlBase *self, UMockdevIoctlClient *client)
+{
+    HidrawCamera::Node &node = nodeOf(self);
+    return node.owner->onWrite(node, client);
+}
+
+gboolean handlerRead(UMockdevIoctlBase *self, UMockdevIoctlClient *client)
+{
+    HidrawCamera::Node &node = nodeOf(self);
+    return node.owner->onRead(node, client);
+}
+
+// umockdev frees a client once the program has closed its descriptor,
+// which is how a close shows here: the client-vanished signal is not sent
+// for a plain close.
+void clientFinalized(gpointer data, GObject *client)
+{
+    auto *node = static_cast<HidrawCamera::Node *>(data);
+    node->owner->onVanished(*node, client);
+}
+
+void handlerConnected(UMockdevIoctlBase *self, UMockdevIoctlClient *client)
+{
+    HidrawCamera::Node &node = nodeOf(self);
+    node.owner->onConnected(node, client);
+    g_object_weak_ref(G_OBJECT(client), clientFinalized, &node);
+}
+
+} // namespace
+
+static void realhid_node_handler_class_init(RealHidNodeHandlerClass *klass)
+{
+    auto *base = reinterpret_cast<UMockdevIoctlBaseClass *>(klass);
+    base->handle_ioctl = handlerIoctl;
+    base->handle_write = handlerWrite;
+    base->handle_read = handlerRead;
+    base->client_connected = handlerConnected;
+}
+
+static void realhid_node_handler_init(RealHidNodeHandler *self)
+{
+    self->node = nullptr;
+}
+
+namespace realhid {
+
+namespace {
+
+constexpr quint16 kConsumerUsagePage = 0x000C;
+constexpr quint16 kConsumerControlUsage = 0x0001;
+constexpr int kHidrawMajor = 243;
+constexpr int kBusUsb = 3;
+// The user "nobody", who owns nothing on the emulated bus.
+constexpr uid_t kNobody = 65534;
+// What the kernel's hidraw driver accepts in one write.
+constexpr size_t kMinWrite = 2;
+constexpr size_t kMaxWrite = 16384;
+// Where the camera sits: one port of the first bus of a PCI host controller.
+const char kUsbDevicePath[] = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
+const char kUsbPhys[] = "usb-0000:00:14.0-1";
+constexpr int kUsbBus = 1;
+
+// Short items of a report descriptor, with their data size chosen so that
+// no value is read as negative.
+void item(QByteArray &descriptor, quint8 tag, quint32 value)
+{
+    if (value <= 0x7F) {
+        descriptor.append(char(tag | 0x01));
+        descriptor.append(char(value));
+    } else {
+        descriptor.append(char(tag | 0x02));
+        descriptor.append(char(value & 0xFF));
+        descriptor.append(char((value >> 8) & 0xFF));
+    }
+}
+
+enum Tag : quint8 {
+    UsagePage = 0x04,
+    Usage = 0x08,
+    Collection = 0xA0,
+    ReportId = 0x84,
+    LogicalMinimum = 0x14,
+    LogicalMaximum = 0x24,
+    ReportSize = 0x74,
+    ReportCount = 0x94,
+    Input = 0x80,
+    Output = 0x90,
+};
+constexpr quint8 kEndCollection = 0xC0;
+constexpr quint32 kApplication = 0x01;
+constexpr quint32 kDataVariable = 0x02;
+constexpr quint32 kConstant = 0x03;
+
+// A vendor interface: one application collection with one report ID,
+// byte-sized fields, an input report and an output report of the given
+// sizes (without the ID byte; 0 for none).
+QByteArray vendorDescriptor(quint16 usagePage, quint16 usage, quint8 reportId, int inputBytes, int outputBytes)
+{
+    QByteArray d;
+    item(d, UsagePage, usagePage);
+    item(d, Usage, usage);
+    item(d, Collection, kApplication);
+    item(d, ReportId, reportId);
+    item(d, LogicalMinimum, 0);
+    item(d, LogicalMaximum, 0xFF);
+    item(d, ReportSize, 8);
+    if (inputBytes > 0) {
+        item(d, ReportCount, quint32(inputBytes));
+        item(d, Usage, usage);
+        item(d, Input, kDataVariable);
+    }
+    if (outputBytes > 0) {
+        item(d, ReportCount, quint32(outputBytes));
+        item(d, Usage, usage);
+        item(d, Output, kDataVariable);
+    }
+    d.append(char(kEndCollection));
+    return d;
+}
+
+// Mute and volume keys, as the consumer-control interface of a conference
+// device reports them.
+QByteArray consumerDescriptor(quint16 usage)
+{
+    QByteArray d;
+    item(d, UsagePage, kConsumerUsagePage);
+    item(d, Usage, usage);
+    item(d, Collection, kApplication);
+    item(d, ReportId, 0x01);
+    item(d, LogicalMinimum, 0);
+    item(d, LogicalMaximum, 1);
+    item(d, ReportSize, 1);
+    item(d, ReportCount, 3);
+    item(d, Usage, 0xE2);   // mute
+    item(d, Usage, 0xE9);   // volume up
+    item(d, Usage, 0xEA);   // volume down
+    item(d, Input, kDataVariable);
+    item(d, ReportSize, 5);
+    item(d, ReportCount, 1);
+    item(d, Input, kConstant);
+    d.append(char(kEndCollection));
+    return d;
+}
+
+void complete(void *client, long result, int error)
+{
+    umockdev_ioctl_client_complete(static_cast<UMockdevIoctlClient *>(client), result, error);
+}
+
+// Fills `size` bytes of an ioctl's argument; false if the program passed
+// no room for them.
+bool answer(UMockdevIoctlClient *client, const void *data, size_t size, size_t offset = 0)
+{
+    GError *error = nullptr;
+    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+    UMockdevIoctlData *room = umockdev_ioctl_data_resolve(arg, offset, size, &error);
+    if (!room) {
+        g_clear_error(&error);
+        return false;
+    }
+    std::memcpy(room->data, data, size);
+    g_object_unref(room);
+    return true;
+}
+
+// The USB device, in umockdev's record format (P: path, E: property,
+// A: attribute), as the kernel describes a composite device.
+QByteArray usbDeviceRecord(const DevicePlan &plan, int devnum)
+{
+    QByteArray record = QByteArray("P: ") + kUsbDevicePath + "\n";
+    record += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n";
+    record += QString::asprintf("E: PRODUCT=%x/%x/%x\nE: BUSNUM=%03d\nE: DEVNUM=%03d\n", plan.vendorId,
+                                plan.productId, plan.release, kUsbBus, devnum)
+                  .toUtf8();
+    record += QString::asprintf("A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=%04x\n", plan.vendorId,
+                                plan.productId, plan.release)
+                  .toUtf8();
+    record += "A: manufacturer=" + plan.manufacturer.toUtf8() + "\n";
+    record += "A: product=" + plan.product.toUtf8() + "\n";
+    record += "A: serial=" + plan.serial.toUtf8() + "\n";
+    record += QString::asprintf("A: busnum=%d\nA: devnum=%d\nA: bDeviceClass=ef\nA: bNumInterfaces=%2d\n"
+                                "A: speed=480\n\n",
+                                kUsbBus, devnum, int(plan.interfaces.size()))
+                  .toUtf8();
+    return record;
+}
+
+} // namespace
+
+// One HID interface: the USB interface, the HID device bound to it with its
+// report descriptor, and the hidraw node (N: makes the /dev entry; the
+// "device" link is where hidapi reads uevent and report_descriptor).
+QByteArray HidrawCamera::interfaceRecords(const DevicePlan &plan, const DevicePlan::Interface &spec, int minor,
+                                          int hidId, Node &node)
+{
+    const QByteArray number = QByteArray::number(spec.interfaceNumber);
+    const QByteArray interfaceDir = QByteArray(kUsbDevicePath) + "/1-1:1." + number;
+    const QByteArray hidName =
+        QString::asprintf("%04X:%04X:%04X.%04X", kBusUsb, plan.vendorId, plan.productId, hidId).toUtf8();
+    const QByteArray hidDir = interfaceDir + "/" + hidName;
+    const QByteArray hidrawName = "hidraw" + QByteArray::number(minor);
+    const QByteArray hidrawDir = hidDir + "/hidraw/" + hidrawName;
+    node.record.devnode = "/dev/" + hidrawName;
+    node.usbSyspath = QByteArray("/sys") + kUsbDevicePath;
+    node.interfaceSyspath = "/sys" + interfaceDir;
+    node.hidSyspath = "/sys" + hidDir;
+    node.hidrawSyspath = "/sys" + hidrawDir;
+
+    const bool vendor = spec.usagePage >= 0xFF00;
+    QByteArray records = "P: " + interfaceDir + "\n";
+    records += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=usbhid\nE: INTERFACE=3/0/0\n";
+    records += QString::asprintf("A: bInterfaceNumber=%02x\nA: bAlternateSetting= 0\nA: bInterfaceClass=03\n"
+                                 "A: bInterfaceSubClass=00\nA: bInterfaceProtocol=00\nA: bNumEndpoints=%02d\n\n",
+                                 spec.interfaceNumber, vendor ? 2 : 1)
+                   .toUtf8();
+
+    records += "P: " + hidDir + "\n";
+    records += "E: SUBSYSTEM=hid\nE: DRIVER=hid-generic\n";
+    records += QString::asprintf("E: HID_ID=%04X:%08X:%08X\n", kBusUsb, plan.vendorId, plan.productId).toUtf8();
+    records += "E: HID_NAME=" + plan.manufacturer.toUtf8() + " " + plan.product.toUtf8() + "\n";
+    records += QByteArray("E: HID_PHYS=") + kUsbPhys + "/input" + number + "\n";
+    records += "E: HID_UNIQ=" + plan.serial.toUtf8() + "\n";
+    records += QString::asprintf("E: MODALIAS=hid:b%04Xg0001v%08Xp%08X\n", kBusUsb, plan.vendorId, plan.productId)
+                   .toUtf8();
+    records += "H: report_descriptor=" + node.descriptor.toHex().toUpper() + "\n\n";
+
+    records += "P: " + hidrawDir + "\nN: " + hidrawName + "\n";
+    records += "E: SUBSYSTEM=hidraw\nE: DEVNAME=" + node.record.devnode + "\n";
+    records += QString::asprintf("A: dev=%d:%d\n", kHidrawMajor, minor).toUtf8();
+    records += "L: device=../../../" + hidName + "\n\n";
+    return records;
+}
+
+QByteArray reportDescriptor(quint16 usagePage, quint16 usage)
+{
+    if (usagePage == sim::kControlUsagePage)
+        return vendorDescriptor(usagePage, usage, 0x11, 63, 63);
+    if (usagePage == sim::kDataUsagePage)
+        return vendorDescriptor(usagePage, usage, 0x22, 0, 511);
+    if (usagePage == kConsumerUsagePage)
+        return consumerDescriptor(usage);
+    return vendorDescriptor(usagePage, usage, 0x01, 63, 63);
+}
+
+// The testbed, touched on the owning thread only.
+struct HidrawCamera::Bus
+{
+    UMockdevTestbed *testbed = nullptr;
+    QString root;
+    int nextMinor = 0;
+    int nextHidId = 1;
+    int nextDevnum = 2;
+};
+
+HidrawCamera::Access::Access(HidrawCamera *owner)
+    : m_owner(owner)
+    , m_lock(owner->m_mutex)
+    , m_camera(&sim::VirtualCamera::instance())
+{
+}
+
+HidrawCamera::Access::Access(Access &&other) noexcept
+    : m_owner(other.m_owner)
+    , m_lock(std::move(other.m_lock))
+    , m_camera(other.m_camera)
+{
+    other.m_owner = nullptr;
+}
+
+HidrawCamera::Access::~Access()
+{
+    if (m_owner && m_lock.owns_lock())
+        m_owner->afterChangeLocked();
+}
+
+HidrawCamera::HidrawCamera()
+{
+    start(Options());
+}
+
+HidrawCamera::HidrawCamera(const Options &options)
+{
+    start(options);
+}
+
+void HidrawCamera::start(const Options &options)
+{
+    if (!underPreload())
+        qFatal("HidrawCamera needs umockdev's preload library (run under umockdev-wrapper)");
+    m_options = options;
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    camera.reset();
+    camera.setUpgradeReturnDelay(options.upgradeReturnDelay);
+    m_nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    m_bus = std::make_unique<Bus>();
+    m_bus->testbed = umockdev_testbed_new();
+    gchar *root = umockdev_testbed_get_root_dir(m_bus->testbed);
+    m_bus->root = QString::fromUtf8(root);
+    g_free(root);
+    m_context = new QObject;
+    m_appliedGeneration = camera.busGeneration();
+    m_thread = std::thread([this] { cameraLoop(); });
+}
+
+HidrawCamera::~HidrawCamera()
+{
+    QObject *context = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+        // Nothing may post to the context once it is on its way out.
+        context = m_context;
+        m_context = nullptr;
+        m_wake.notify_all();
+    }
+    m_thread.join();
+    delete context;
+    // The testbed goes first, with umockdev's worker and the clients it
+    // still holds; only then the nodes its handlers point at.
+    g_object_unref(m_bus->testbed);
+    for (auto &node : m_nodes) {
+        // A client the testbed did not free must not report to a node
+        // that is about to go.
+        for (const auto &client : node->clients)
+            g_object_weak_unref(G_OBJECT(client.first), clientFinalized, node.get());
+        if (node->handler)
+            g_object_unref(node->handler);
+        if (node->peerFd >= 0)
+            ::close(node->peerFd);
+    }
+    if (m_nullFd >= 0)
+        ::close(m_nullFd);
+    sim::VirtualCamera::instance().reset();
+}
+
+HidrawCamera::Access HidrawCamera::camera()
+{
+    return Access(this);
+}
+
+bool HidrawCamera::underPreload()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    return maps.readAll().contains("libumockdev-preload");
+}
+
+// --- Keeping the bus in step ------------------------------------------------
+
+void HidrawCamera::afterChangeLocked()
+{
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    const quint64 generation = camera.busGeneration();
+    // A device that left is gone for the program at once: reads and writes
+    // on its nodes fail from now on, even before its files are removed.
+    for (auto &node : m_nodes) {
+        if (node->live && node->generation != generation)
+            hangUpLocked(*node);
+    }
+    if (m_appliedGeneration != generation)
+        postSettle();
+    deliverReportsLocked();
+    m_wake.notify_all();
+}
+
+void HidrawCamera::hangUpLocked(Node &node)
+{
+    node.live = false;
+    node.inFlight.clear();
+    // Putting /dev/null in the master's place closes the master, which
+    // hangs the program's side up (poll reports POLLHUP, as on a removed
+    // hidraw node), while the testbed keeps a valid descriptor to close.
+    if (node.masterFd >= 0 && m_nullFd >= 0)
+        ::dup2(m_nullFd, node.masterFd);
+    if (node.peerFd >= 0) {
+        ::close(node.peerFd);
+        node.peerFd = -1;
+    }
+}
+
+void HidrawCamera::postSettle()
+{
+    if (m_settlePosted || !m_context)
+        return;
+    m_settlePosted = true;
+    QMetaObject::invokeMethod(m_context, [this] { settle(); }, Qt::QueuedConnection);
+}
+
+void HidrawCamera::deliverReportsLocked()
+{
+    Node *control = nullptr;
+    for (auto &node : m_nodes) {
+        if (node->live && !node->cameraPath.isEmpty() && node->record.usagePage == sim::kControlUsagePage) {
+            control = node.get();
+            break;
+        }
+    }
+    if (!control || !control->inFlight.isEmpty())
+        return;
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    QByteArray report;
+    while (camera.nextReport(&report)) {
+        if (report.isEmpty()) {
+            // A hidraw node has no empty reports; the camera's empty junk
+            // never reaches the program.
+            camera.reportRead(0, report);
+            continue;
+        }
+        const ssize_t written = ::write(control->masterFd, report.constData(), size_t(report.size()));
+        if (written != report.size()) {
+            m_violations << QStringLiteral("could not put a %1-byte report into %2 (%3)")
+                                .arg(report.size())
+                                .arg(QString::fromLatin1(control->record.devnode))
+                                .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        control->inFlight = report;
+        return;
+    }
+}
+
+void HidrawCamera::cameraLoop()
+{
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stop) {
+        camera.pump();
+        afterChangeLocked();
+        const auto next = camera.nextPlannedAction();
+        if (next == sim::VirtualCamera::Clock::time_point::max())
+            m_wake.wait(lock);
+        else
+            m_wake.wait_until(lock, next);
+    }
+}
+
+DevicePlan HidrawCamera::planLocked() const
+{
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    DevicePlan plan;
+    plan.attached = camera.isAttached();
+    const bool normal = camera.identity() == sim::Identity::Normal;
+    plan.vendorId = normal ? sim::kNormalVendorId : sim::kUpgradeVendorId;
+    plan.productId = normal ? sim::kNormalProductId : sim::kUpgradeProductId;
+    for (const auto &info : camera.interfacesMatching(0, 0)) {
+        plan.release = info.releaseNumber;
+        plan.manufacturer = info.manufacturer;
+        plan.product = info.product;
+        plan.serial = info.serialNumber;
+        plan.interfaces.append({info.path, info.usagePage, info.usage, info.interfaceNumber});
+    }
+    const int consumer = m_options.consumerInterface;
+    const bool numberFree =
+        std::none_of(plan.interfaces.cbegin(), plan.interfaces.cend(),
+                     [consumer](const DevicePlan::Interface &spec) { return spec.interfaceNumber == consumer; });
+    if (plan.attached && normal && consumer >= 0 && numberFree)
+        plan.interfaces.append({QByteArray(), kConsumerUsagePage, kConsumerControlUsage, consumer});
+    return plan;
+}
+
+void HidrawCamera::settle()
+{
+    for (;;) {
+        std::vector<Node *> leaving;
+        DevicePlan plan;
+        quint64 target = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_settlePosted = false;
+            target = sim::VirtualCamera::instance().busGeneration();
+            if (m_appliedGeneration == target)
+                return;
+            for (auto &node : m_nodes) {
+                if (!node->record.present)
+                    continue;
+                if (node->live)
+                    hangUpLocked(*node);
+                node->record.present = false;
+                leaving.push_back(node.get());
+            }
+            plan = planLocked();
+        }
+
+        removeDevice(leaving);
+        // Made here, registered below: until then no handle can reach the
+        // new nodes, since only this thread runs the program's calls.
+        std::vector<std::unique_ptr<Node>> added = addDevice(plan, target);
+
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto &node : added) {
+            node->live = true;
+            node->record.present = true;
+            m_nodes.push_back(std::move(node));
+        }
+        m_appliedGeneration = target;
+        // Hangs the new nodes up again if the camera moved on meanwhile.
+        afterChangeLocked();
+    }
+}
+
+std::vector<std::unique_ptr<HidrawCamera::Node>> HidrawCamera::addDevice(const DevicePlan &plan, quint64 generation)
+{
+    std::vector<std::unique_ptr<Node>> added;
+    if (!plan.attached || plan.interfaces.isEmpty())
+        return added;
+    Bus &bus = *m_bus;
+    const int devnum = bus.nextDevnum++;
+    QByteArray records = usbDeviceRecord(plan, devnum);
+    for (const DevicePlan::Interface &spec : plan.interfaces) {
+        auto node = std::make_unique<Node>();
+        node->owner = this;
+        node->cameraPath = spec.cameraPath;
+        node->vendorId = plan.vendorId;
+        node->productId = plan.productId;
+        node->descriptor = reportDescriptor(spec.usagePage, spec.usage);
+        node->generation = generation;
+        node->record.usagePage = spec.usagePage;
+        node->record.interfaceNumber = spec.interfaceNumber;
+        node->record.cameraInterface = !spec.cameraPath.isEmpty();
+        records += interfaceRecords(plan, spec, bus.nextMinor++, bus.nextHidId++, *node);
+        added.push_back(std::move(node));
+    }
+
+    GError *error = nullptr;
+    // Adding the records also sends their "add" uevents, parents first.
+    if (!umockdev_testbed_add_from_string(bus.testbed, records.constData(), &error)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_violations << QStringLiteral("the testbed refused the device: ") + QString::fromUtf8(error->message);
+        g_clear_error(&error);
+        added.clear();
+        return added;
+    }
+    for (auto &node : added) {
+        auto *handler = static_cast<RealHidNodeHandler *>(g_object_new(realhid_node_handler_get_type(), nullptr));
+        handler->node = node.get();
+        node->handler = &handler->parent;
+        if (!umockdev_testbed_attach_ioctl(bus.testbed, node->record.devnode.constData(), node->handler, &error)) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_violations << QStringLiteral("no ioctl handler on %1: %2")
+                                .arg(QString::fromLatin1(node->record.devnode), QString::fromUtf8(error->message));
+            g_clear_error(&error);
+        }
+        node->masterFd = umockdev_testbed_get_dev_fd(bus.testbed, node->record.devnode.constData());
+        if (node->masterFd >= 0) {
+            ::fcntl(node->masterFd, F_SETFL, ::fcntl(node->masterFd, F_GETFL) | O_NONBLOCK);
+            // Straight to the kernel: through the preload this descriptor
+            // would count as one of the program's.
+            node->peerFd = int(::syscall(SYS_ioctl, node->masterFd, TIOCGPTPEER,
+                                         O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        }
+        const QString link = bus.root + QString::fromLatin1(node->record.devnode);
+        node->ptsPath = QFile::encodeName(QFileInfo(link).symLinkTarget());
+    }
+    return added;
+}
+
+void HidrawCamera::removeDevice(const std::vector<Node *> &nodes)
+{
+    if (nodes.empty())
+        return;
+    UMockdevTestbed *testbed = m_bus->testbed;
+    // Children first, each announced before it goes, as the kernel does.
+    const auto remove = [testbed](const QByteArray &syspath) {
+        umockdev_testbed_uevent(testbed, syspath.constData(), "remove");
+        umockdev_testbed_remove_device(testbed, syspath.constData());
+    };
+    for (Node *node : nodes)
+        remove(node->hidrawSyspath);
+    for (Node *node : nodes)
+        remove(node->hidSyspath);
+    for (Node *node : nodes)
+        remove(node->interfaceSyspath);
+    remove(nodes.front()->usbSyspath);
+    for (Node *node : nodes) {
+        GError *error = nullptr;
+        if (!umockdev_testbed_detach_ioctl(testbed, node->record.devnode.constData(), &error))
+            g_clear_error(&error);
+        // The testbed leaves its note of which pseudo-terminal stood for the
+        // node; a later node may get the same terminal number.
+        if (!node->ptsPath.isEmpty()) {
+            QByteArray mapped = node->ptsPath;
+            mapped.replace('/', '_');
+            ::unlink(QFile::encodeName(m_bus->root + QStringLiteral("/dev/.ptymap/")).append(mapped).constData());
+        }
+    }
+}
+
+// --- What the program does on a node, from umockdev's worker thread -------
+
+bool HidrawCamera::onIoctl(Node &node, void *opaque)
+{
+    auto *client = static_cast<UMockdevIoctlClient *>(opaque);
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    long result = 0;
+    int error = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Node::Client &state = node.clients[client];
+        if (!node.live) {
+            result = -1;
+            error = ENODEV;
+        } else if (!state.counted) {
+            // hidapi asks for the descriptor size straight after open(), so
+            // the first ioctl is when a handle becomes usable. The camera
+            // may still turn it away; hidapi 0.13 then closes the node but
+            // does not free its handle, so tests that want a refused open
+            // use denyAccess() instead, which refuses open() itself.
+            quint64 handle = 0;
+            if (!node.cameraPath.isEmpty()) {
+                handle = sim::VirtualCamera::instance().openPath(node.cameraPath);
+                if (handle == 0) {
+                    ++node.record.refused;
+                    result = -1;
+                    error = EACCES;
+                }
+            }
+            if (error == 0) {
+                state.handle = handle;
+                state.counted = true;
+                ++node.record.opened;
+            }
+        }
+    }
+    if (error == 0) {
+        if (request == HIDIOCGRDESCSIZE) {
+            const int size = int(node.descriptor.size());
+            if (!answer(client, &size, sizeof size))
+                result = -1, error = EFAULT;
+        } else if (request == HIDIOCGRDESC) {
+            hidraw_report_descriptor descriptor{};
+            descriptor.size = __u32(node.descriptor.size());
+            std::memcpy(descriptor.value, node.descriptor.constData(), size_t(node.descriptor.size()));
+            if (!answer(client, &descriptor, sizeof descriptor))
+                result = -1, error = EFAULT;
+        } else if (request == HIDIOCGRAWINFO) {
+            hidraw_devinfo info{};
+            info.bustype = kBusUsb;
+            info.vendor = __s16(node.vendorId);
+            info.product = __s16(node.productId);
+            if (!answer(client, &info, sizeof info))
+                result = -1, error = EFAULT;
+        } else {
+            result = -1;
+            error = ENOTTY;
+        }
+    }
+    complete(client, result, error);
+    return true;
+}
+
+bool HidrawCamera::onWrite(Node &node, void *opaque)
+{
+    auto *client = static_cast<UMockdevIoctlClient *>(opaque);
+    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+    const size_t length = arg->data_len > 0 ? size_t(arg->data_len) : 0;
+    long result = 0;
+    int error = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+        ++node.record.writes;
+        const auto known = node.clients.find(client);
+        const Node::Client state = known != node.clients.end() ? known->second : Node::Client();
+        if (!node.live) {
+            // The camera still records the attempt; the kernel answers for
+            // a device that has gone.
+            if (state.counted && !node.cameraPath.isEmpty())
+                camera.writeReport(state.handle, arg->data, length);
+            result = -1;
+            error = ENODEV;
+        } else if (length < kMinWrite || length > kMaxWrite) {
+            result = -1;
+            error = EINVAL;
+        } else if (!state.counted) {
+            result = -1;
+            error = EBADF;
+        } else if (node.cameraPath.isEmpty()) {
+            m_violations << QStringLiteral("%1 bytes written to the consumer-control interface").arg(length);
+            result = long(length);
+        } else {
+            result = camera.writeReport(state.handle, arg->data, length);
+            if (result < 0)
+                error = EIO;   // the transfer failed on the bus
+        }
+        afterChangeLocked();
+    }
+    complete(client, result, error);
+    return true;
+}
+
+bool HidrawCamera::onRead(Node &node, void *opaque)
+{
+    auto *client = static_cast<UMockdevIoctlClient *>(opaque);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!node.live) {
+            complete(client, -1, EIO);
+            return true;
+        }
+    }
+    // The program reads from the pseudo-terminal itself; the camera only
+    // learns what it took.
+    int error = 0;
+    GError *failure = nullptr;
+    const int result = umockdev_ioctl_client_execute(client, &error, &failure);
+    g_clear_error(&failure);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (result > 0) {
+            UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+            const QByteArray taken(reinterpret_cast<const char *>(arg->data), result);
+            QByteArray &report = node.inFlight;
+            ++node.record.reads;
+            if (report.isEmpty() || !report.startsWith(taken)) {
+                m_violations << QStringLiteral("a read on %1 took %2 bytes that are not the start of one report")
+                                    .arg(QString::fromLatin1(node.record.devnode))
+                                    .arg(result);
+            } else {
+                if (result < report.size()) {
+                    // hidraw hands out one report per read and drops what
+                    // did not fit the program's buffer.
+                    QByteArray rest(report.size() - result, '\0');
+                    ::syscall(SYS_read, node.peerFd, rest.data(), size_t(rest.size()));
+                    ++node.record.truncatedReads;
+                }
+                const auto known = node.clients.find(client);
+                const quint64 handle = known != node.clients.end() ? known->second.handle : 0;
+                if (!node.cameraPath.isEmpty())
+                    sim::VirtualCamera::instance().reportRead(handle, report);
+                report.clear();
+            }
+        }
+        afterChangeLocked();
+    }
+    complete(client, result, result < 0 ? error : 0);
+    return true;
+}
+
+void HidrawCamera::onConnected(Node &node, void *client)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    node.clients[client] = Node::Client();
+}
+
+void HidrawCamera::onVanished(Node &node, void *client)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto known = node.clients.find(client);
+    if (known == node.clients.end())
+        return;
+    if (known->second.counted) {
+        if (!node.cameraPath.isEmpty())
+            sim::VirtualCamera::instance().closeHandle(known->second.handle);
+        ++node.record.closed;
+    }
+    node.clients.erase(known);
+}
+
+// --- Records --------------------------------------------------------------
+
+QVector<NodeRecord> HidrawCamera::nodes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QVector<NodeRecord> records;
+    for (const auto &node : m_nodes)
+        records.append(node->record);
+    return records;
+}
+
+NodeRecord HidrawCamera::presentNode(quint16 usagePage) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto &node : m_nodes) {
+        if (node->record.present && node->record.usagePage == usagePage)
+            return node->record;
+    }
+    return NodeRecord();
+}
+
+QByteArray HidrawCamera::syspathOf(quint16 usagePage) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto &node : m_nodes) {
+        if (node->record.present && node->record.usagePage == usagePage)
+            return node->hidrawSyspath;
+    }
+    return QByteArray();
+}
+
+int HidrawCamera::openHandles() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int open = 0;
+    for (const auto &node : m_nodes)
+        open += node->record.opened - node->record.closed;
+    return open;
+}
+
+QStringList HidrawCamera::violations() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_violations;
+}
+
+bool HidrawCamera::denyAccess(quint16 usagePage)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const QByteArray root = QFile::encodeName(m_bus->root);
+    bool found = false;
+    ::chmod(root.constData(), 0755);
+    // The preload reaches the ioctl handlers through sockets in the testbed.
+    QDirIterator sockets(m_bus->root + QStringLiteral("/ioctl"), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
+                         QDirIterator::Subdirectories);
+    while (sockets.hasNext()) {
+        const QByteArray path = QFile::encodeName(sockets.next());
+        ::chmod(path.constData(), sockets.fileInfo().isDir() ? 0755 : 0777);
+    }
+    for (const auto &node : m_nodes) {
+        if (!node->record.present || node->ptsPath.isEmpty())
+            continue;
+        const bool denied = node->record.usagePage == usagePage;
+        found = found || denied;
+        if (::chmod(node->ptsPath.constData(), denied ? 0 : 0666) != 0)
+            return false;
+    }
+    return found;
+}
+
+UnprivilegedScope::UnprivilegedScope()
+{
+    if (geteuid() == 0)
+        m_switched = seteuid(kNobody) == 0;
+}
+
+UnprivilegedScope::~UnprivilegedScope()
+{
+    if (m_switched && seteuid(0) != 0)
+        qFatal("cannot return to root");
+}
+
+bool UnprivilegedScope::unprivileged() const
+{
+    return geteuid() != 0;
+}
+
+} // namespace realhid

@@ -1,0 +1,206 @@
+#pragma once
+
+// The virtual camera behind emulated hidraw nodes. The tool's own code and
+// the system's libhidapi-hidraw run unchanged; umockdev's preload library
+// shows them a sysfs tree, udev properties and /dev/hidrawN nodes that this
+// class keeps in step with the camera: a USB device with one interface per
+// HID interface the camera has, each with its report descriptor, plus the
+// consumer-control interface a composite camera also carries.
+//
+// Three threads take part. The test's own thread owns the testbed and makes
+// every change to the emulated bus, between the program's own calls, so the
+// program never sees a device half-made. umockdev's worker thread answers
+// the program's ioctls, writes and reads on the nodes. A camera thread runs
+// the camera's schedule (late replies, progress, the return in upgrade
+// mode) and hangs a node up the moment its device leaves. The camera's
+// state is shared by all three behind one lock: reach it through camera().
+//
+// Reports the camera sends go into the control node's pseudo-terminal one
+// at a time; the next goes in only once the program has read the last, so
+// that every read returns exactly one whole report as a hidraw node does.
+
+#include "VirtualCamera.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class QObject;
+
+namespace realhid {
+
+using namespace std::chrono_literals;
+
+// The report descriptor of one HID interface.
+QByteArray reportDescriptor(quint16 usagePage, quint16 usage);
+
+// What one emulated hidraw node saw.
+struct NodeRecord
+{
+    QByteArray devnode;            // "/dev/hidrawN"; numbers are not reused within one bus
+    quint16 usagePage = 0;
+    int interfaceNumber = -1;
+    bool cameraInterface = false;  // false for the consumer-control interface
+    bool present = false;          // its files are on the emulated bus now
+    int opened = 0;                // handles that became usable (answered their first ioctl)
+    int closed = 0;                // of those, closed again
+    int refused = 0;               // handles the camera turned away
+    int writes = 0;                // writes that reached the node
+    int reads = 0;                 // reads that took a report
+    int truncatedReads = 0;        // reads whose buffer was shorter than the report
+};
+
+// What the camera has on the bus, taken under the lock and acted on after.
+struct DevicePlan
+{
+    struct Interface
+    {
+        QByteArray cameraPath;   // empty for the consumer-control interface
+        quint16 usagePage = 0;
+        quint16 usage = 0;
+        int interfaceNumber = 0;
+    };
+    bool attached = false;
+    quint16 vendorId = 0;
+    quint16 productId = 0;
+    quint16 release = 0;
+    QString manufacturer;
+    QString product;
+    QString serial;
+    QVector<Interface> interfaces;
+};
+
+class HidrawCamera
+{
+public:
+    struct Options
+    {
+        // The camera's normal identity also carries a consumer-control
+        // interface (usage page 0x0C) on this interface number; -1 for none.
+        int consumerInterface = 2;
+        // After CAMERA_ENTER_UPD the upgrade device is back this much later.
+        std::chrono::milliseconds upgradeReturnDelay = 1000ms;
+    };
+
+    // Starts a fresh testbed with nothing attached. Must run under the
+    // umockdev preload; fails the process otherwise (see underPreload()).
+    HidrawCamera();
+    explicit HidrawCamera(const Options &options);
+    ~HidrawCamera();
+    HidrawCamera(const HidrawCamera &) = delete;
+    HidrawCamera &operator=(const HidrawCamera &) = delete;
+
+    // The camera, locked for as long as the returned object lives. Changes
+    // made through it (attach, detach, queued reports) reach the bus when
+    // it goes out of scope. The program's calls on the nodes wait for the
+    // lock, so it must not be held while the program runs.
+    class Access
+    {
+    public:
+        sim::VirtualCamera *operator->() const { return m_camera; }
+        sim::VirtualCamera &operator*() const { return *m_camera; }
+        ~Access();
+        Access(Access &&other) noexcept;
+        Access(const Access &) = delete;
+        Access &operator=(const Access &) = delete;
+
+    private:
+        friend class HidrawCamera;
+        Access(HidrawCamera *owner);
+        HidrawCamera *m_owner;
+        std::unique_lock<std::mutex> m_lock;
+        sim::VirtualCamera *m_camera;
+    };
+    Access camera();
+
+    // Brings the emulated bus in line with the camera at once. Runs by
+    // itself from the event loop of the thread that made this object; a
+    // test calls it to act on a change without waiting for that loop.
+    void settle();
+
+    // Every node made since construction, in the order made.
+    QVector<NodeRecord> nodes() const;
+    // The node on the bus now with this usage page (present == false if none).
+    NodeRecord presentNode(quint16 usagePage) const;
+    // Handles the program holds on any node, present or gone.
+    int openHandles() const;
+    // Things the door saw that a hidraw node would never do.
+    QStringList violations() const;
+    // The sysfs path of the present node with this usage page.
+    QByteArray syspathOf(quint16 usagePage) const;
+
+    // Leaves the nodes with this usage page without access for anyone but
+    // root, and opens every other node and the testbed's files to any user:
+    // what a udev rule that missed one interface leaves behind. A test then
+    // runs the program as an unprivileged user.
+    bool denyAccess(quint16 usagePage);
+
+    // Whether this process runs under umockdev's preload library.
+    static bool underPreload();
+
+    struct Node;
+
+private:
+    void start(const Options &options);
+    // All of these run with m_mutex held.
+    void afterChangeLocked();
+    void hangUpLocked(Node &node);
+    void deliverReportsLocked();
+    void postSettle();
+    void cameraLoop();
+    DevicePlan planLocked() const;
+    // The emulated bus, on the owning thread only.
+    void removeDevice(const std::vector<Node *> &nodes);
+    std::vector<std::unique_ptr<Node>> addDevice(const DevicePlan &plan, quint64 generation);
+    QByteArray interfaceRecords(const DevicePlan &plan, const DevicePlan::Interface &spec, int minor, int hidId,
+                                Node &node);
+
+public:
+    // Called from umockdev's worker thread through the node handlers.
+    bool onIoctl(Node &node, void *client);
+    bool onWrite(Node &node, void *client);
+    bool onRead(Node &node, void *client);
+    void onConnected(Node &node, void *client);
+    void onVanished(Node &node, void *client);
+
+private:
+    Options m_options;
+    struct Bus;
+    std::unique_ptr<Bus> m_bus;          // the testbed; owning thread only
+    QObject *m_context = nullptr;        // lives on the owning thread, receives settle()
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<std::unique_ptr<Node>> m_nodes;   // every node ever made, kept until the end
+    quint64 m_appliedGeneration = ~quint64(0);    // the camera's bus generation the emulated bus shows
+    bool m_settlePosted = false;
+    bool m_stop = false;
+    int m_nullFd = -1;
+    QStringList m_violations;
+    std::thread m_thread;
+};
+
+// Runs this process as an unprivileged user while in scope, when it runs as
+// root; a user without access to a node then meets the kernel's own
+// refusal. As any other user it changes nothing.
+class UnprivilegedScope
+{
+public:
+    UnprivilegedScope();
+    ~UnprivilegedScope();
+    UnprivilegedScope(const UnprivilegedScope &) = delete;
+    UnprivilegedScope &operator=(const UnprivilegedScope &) = delete;
+    bool unprivileged() const;
+
+private:
+    bool m_switched = false;
+};
+
+} // namespace realhid

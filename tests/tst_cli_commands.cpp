@@ -1,0 +1,612 @@
+// The command-line tool's commands, run in-process against the virtual
+// camera: what each prints, the exit code it gives, what reached the camera,
+// and how it meets every fault the window's tests inject. No case may hang
+// past its time-out or end in success when the camera did not do the job.
+
+#include "VirtualCamera.h"
+
+#include "cli/Cli.h"
+#include "cli/Output.h"
+#include "device/CommandFrame.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdio>
+
+using namespace std::chrono_literals;
+using sim::Identity;
+
+namespace {
+
+constexpr int kImageSize = 5000;   // ten data reports, the last one short
+const QByteArray kNewVersion("V9.9.9");
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+    qint64 ms = 0;
+
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+    QJsonObject lastJsonLine() const { return QJsonDocument::fromJson(out.trimmed().split('\n').last()).object(); }
+    QJsonObject error() const { return QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject(); }
+};
+
+QByteArray readBack(FILE *file)
+{
+    std::fflush(file);
+    std::rewind(file);
+    QByteArray bytes;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, int(n));
+    std::fclose(file);
+    return bytes;
+}
+
+Run run(const QStringList &arguments, bool terminal = false)
+{
+    FILE *out = std::tmpfile();
+    FILE *err = std::tmpfile();
+    if (!out || !err)
+        qFatal("no temporary files");
+    QElapsedTimer clock;
+    clock.start();
+    Run result;
+    result.code = cli::runCli(arguments, out, err, terminal);
+    result.ms = clock.elapsed();
+    result.out = readBack(out);
+    result.err = readBack(err);
+    return result;
+}
+
+QByteArray sampleImage(int size)
+{
+    QByteArray image(size, '\0');
+    quint32 state = 12345;
+    for (char &byte : image) {
+        state = state * 1103515245u + 12345u;
+        byte = char(state >> 23);
+    }
+    image[0] = 'K';
+    return image;
+}
+
+quint8 sumOf(const QByteArray &bytes)
+{
+    return frame::byteSum(reinterpret_cast<const quint8 *>(bytes.constData()), size_t(bytes.size()));
+}
+
+// The faults of an upgrade, each set up on the camera before the run.
+enum class Fault {
+    None,
+    StartRefused,
+    NoAcceptance,
+    LateAcceptance,
+    TooLateAcceptance,
+    DamagedAcceptance,
+    WrongReportIdAcceptance,
+    WritesFailTwice,
+    WritesFailThrice,
+    UnplugBeforeStream,
+    UnplugDuringStream,
+    UnplugAfterStream,
+    UnplugAtCompletion,
+    UnplugAfterCompletionAck,
+    DuplicateReplies,
+    JunkBetweenReplies,
+    NeverReturns,
+    SilentLoader,
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class CliCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void infoInEitherIdentity();
+    void listShowsDevicesAndAccess();
+    void choosingAmongSeveralCameras_data();
+    void choosingAmongSeveralCameras();
+    void nodeThatDoesNotOpen();
+    void noCamera();
+    void setMode_data();
+    void setMode();
+    void setModeInUpgradeMode();
+    void replyFaults_data();
+    void replyFaults();
+    void enterUpgrade();
+    void enterUpgradeCameraNeverReturns();
+    void upgrade_data();
+    void upgrade();
+    void upgradeRecoveryPath();
+    void refusedImagesTouchNoCamera_data();
+    void refusedImagesTouchNoCamera();
+    void progressOnTerminalAndElsewhere();
+    void verboseLogGoesToStderr();
+
+private:
+    QString writeImage(const QString &name, const QByteArray &content);
+
+    sim::VirtualCamera &m_camera = sim::VirtualCamera::instance();
+    QTemporaryDir m_dir;
+    QString m_image;
+    QByteArray m_imageBytes;
+};
+
+void CliCommandsTest::init()
+{
+    m_camera.reset();
+    m_camera.setReadWaits(true);
+    m_camera.setVersion("V1.0.0");
+    m_camera.setUvcName("Test Camera");
+    m_camera.setMode(1);
+    m_camera.setUpgradeReturnDelay(50ms);
+    m_camera.setProgressPlan({0, 40, 80, 100}, 10ms, 30ms, kNewVersion);
+    m_camera.attach(Identity::Normal);
+    m_imageBytes = sampleImage(kImageSize);
+    m_image = writeImage(QStringLiteral("image.bin"), m_imageBytes);
+}
+
+void CliCommandsTest::cleanup()
+{
+    // Every command closes what it opened and ends hidapi after.
+    QCOMPARE(m_camera.openHandleCount(), 0);
+    QVERIFY(!m_camera.exitedWithOpenHandles());
+    QCOMPARE(m_camera.doubleCloses(), 0);
+    QCOMPARE(m_camera.formatViolations(), QStringList());
+}
+
+QString CliCommandsTest::writeImage(const QString &name, const QByteArray &content)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void CliCommandsTest::infoInEitherIdentity()
+{
+    Run result = run({"info"});
+    QCOMPARE(result.code, 0);
+    QVERIFY(result.out.contains("Test Camera"));
+    QVERIFY(result.out.contains("V1.0.0"));
+    QVERIFY(result.out.contains("auto (AutoFraming, value 1)"));
+    QVERIFY(result.err.isEmpty());
+
+    result = run({"--json", "info"});
+    QCOMPARE(result.code, 0);
+    QJsonObject json = result.json();
+    QCOMPARE(json.value("identity").toString(), QStringLiteral("camera"));
+    QCOMPARE(json.value("version").toString(), QStringLiteral("V1.0.0"));
+    QCOMPARE(json.value("name").toString(), QStringLiteral("Test Camera"));
+    QCOMPARE(json.value("mode").toObject().value("keyword").toString(), QStringLiteral("auto"));
+    QCOMPARE(json.value("device").toObject().value("serial").toString(), QStringLiteral("SIM0001"));
+
+    m_camera.attach(Identity::Upgrade);
+    result = run({"--json", "info"});
+    QCOMPARE(result.code, 0);
+    json = result.json();
+    QCOMPARE(json.value("identity").toString(), QStringLiteral("upgrade"));
+    QCOMPARE(json.value("version").toString(), QStringLiteral("V1.0.0"));
+    QVERIFY(json.value("mode").isNull());
+    QVERIFY(run({"info"}).out.contains("upgrade mode"));
+}
+
+void CliCommandsTest::listShowsDevicesAndAccess()
+{
+    m_camera.attachSecond(Identity::Normal);
+    m_camera.setSecondListed(true);
+    m_camera.setOpenFails(sim::kDataUsagePage, true);
+    Run result = run({"--json", "list"});
+    QCOMPARE(result.code, 0);
+    const QJsonArray devices = result.json().value("devices").toArray();
+    QCOMPARE(devices.size(), 2);
+    const QJsonArray nodes = devices.at(0).toObject().value("interfaces").toArray();
+    QCOMPARE(nodes.size(), 2);
+    QCOMPARE(nodes.at(0).toObject().value("role").toString(), QStringLiteral("control"));
+    QCOMPARE(nodes.at(0).toObject().value("access").toString(), QStringLiteral("open"));
+    QCOMPARE(nodes.at(1).toObject().value("role").toString(), QStringLiteral("data"));
+    QCOMPARE(nodes.at(1).toObject().value("access").toString(), QStringLiteral("failed"));
+    QCOMPARE(devices.at(1).toObject().value("serial").toString(), QStringLiteral("SIM0002"));
+    QVERIFY(result.json().value("fix").toArray().size() > 0);
+
+    // The human form names the fix: the rule, udevadm, the local seat.
+    result = run({"list"});
+    QCOMPARE(result.code, 0);
+    QVERIFY(result.out.contains("does not open"));
+    QVERIFY(result.out.contains("70-com.kelvora.CameraConfig.rules"));
+    QVERIFY(result.out.contains("udevadm control --reload-rules"));
+    QVERIFY(result.out.contains("udevadm trigger --subsystem-match=hidraw"));
+    QVERIFY(result.out.contains("log in at the computer itself"));
+
+    // --device narrows the list.
+    result = run({"--json", "--device", "SIM0002", "list"});
+    QCOMPARE(result.json().value("devices").toArray().size(), 1);
+}
+
+void CliCommandsTest::choosingAmongSeveralCameras_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("no --device refuses to guess") << QStringList{"info"} << 4 << "several-cameras";
+    QTest::newRow("set-mode refuses too") << QStringList{"set-mode", "full"} << 4 << "several-cameras";
+    QTest::newRow("upgrade refuses too") << QStringList{"upgrade", "IMAGE"} << 4 << "several-cameras";
+    QTest::newRow("by serial") << QStringList{"--device", "SIM0001", "info"} << 0 << "";
+    QTest::newRow("by node") << QStringList{"--device", "sim:2207:2008:0", "info"} << 0 << "";
+    QTest::newRow("a serial nobody has") << QStringList{"--device", "NOPE", "info"} << 3 << "no-match";
+    QTest::newRow("the silent second one times out")
+        << QStringList{"--device", "SIM0002", "--timeout", "0.2", "info"} << 6 << "timeout";
+}
+
+void CliCommandsTest::choosingAmongSeveralCameras()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    m_camera.attachSecond(Identity::Normal);
+    m_camera.setSecondListed(true);
+    arguments.replaceInStrings("IMAGE", m_image);
+
+    const Run result = run(QStringList{"--json"} + arguments);
+    QCOMPARE(result.code, code);
+    if (code == 0) {
+        QCOMPARE(result.json().value("device").toObject().value("serial").toString(), QStringLiteral("SIM0001"));
+        return;
+    }
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(result.error().value("reason").toString(), reason);
+    QCOMPARE(result.error().value("exit_code").toInt(), code);
+    if (code == 4) {
+        QCOMPARE(result.error().value("candidates").toArray().size(), 2);
+        // Nothing was sent to either camera.
+        QVERIFY(m_camera.controlRequests().isEmpty());
+    }
+}
+
+void CliCommandsTest::nodeThatDoesNotOpen()
+{
+    m_camera.setOpenFails(sim::kControlUsagePage, true);
+    const Run result = run({"info"});
+    QCOMPARE(result.code, 5);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(result.err.contains("sim:2207:2008:0"));
+    QVERIFY(result.err.contains("udevadm"));
+    const Run json = run({"--json", "set-mode", "voice"});
+    QCOMPARE(json.code, 5);
+    QCOMPARE(json.error().value("kind").toString(), QStringLiteral("no-access"));
+    QCOMPARE(json.error().value("node").toString(), QStringLiteral("sim:2207:2008:0"));
+}
+
+void CliCommandsTest::noCamera()
+{
+    m_camera.detach();
+    for (const QStringList &arguments : {QStringList{"info"}, QStringList{"set-mode", "auto"},
+                                         QStringList{"enter-upgrade"}, QStringList{"upgrade", m_image}}) {
+        const Run result = run(QStringList{"--json"} + arguments);
+        QCOMPARE(result.code, 3);
+        QCOMPARE(result.error().value("kind").toString(), QStringLiteral("no-camera"));
+    }
+    // Listing nothing is an answer, not an error.
+    const Run list = run({"--json", "list"});
+    QCOMPARE(list.code, 0);
+    QCOMPARE(list.json().value("devices").toArray().size(), 0);
+}
+
+void CliCommandsTest::setMode_data()
+{
+    QTest::addColumn<QString>("asked");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<bool>("changed");
+
+    QTest::newRow("by word") << "voice" << 2 << true;
+    QTest::newRow("gallery is 8") << "gallery" << 8 << true;
+    QTest::newRow("by device value") << "0" << 0 << true;
+    QTest::newRow("the mode it has already") << "auto" << 1 << false;
+}
+
+void CliCommandsTest::setMode()
+{
+    QFETCH(QString, asked);
+    QFETCH(int, value);
+    QFETCH(bool, changed);
+    const Run result = run({"--json", "set-mode", asked});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.json().value("changed").toBool(), changed);
+    QCOMPARE(result.json().value("mode").toObject().value("value").toInt(), value);
+    QCOMPARE(int(m_camera.mode()), value);
+    // A change is written once and checked with a second look at the mode.
+    int setRequests = 0;
+    int modeRequests = 0;
+    for (const QByteArray &request : m_camera.controlRequests()) {
+        const frame::Command command{quint8(request.at(frame::kGroupOffset)), quint8(request.at(frame::kCodeOffset))};
+        setRequests += command == frame::CAMERA_SET_MODE;
+        modeRequests += command == frame::CAMERA_GET_MODE;
+    }
+    QCOMPARE(setRequests, changed ? 1 : 0);
+    QCOMPARE(modeRequests, changed ? 2 : 1);
+}
+
+void CliCommandsTest::setModeInUpgradeMode()
+{
+    m_camera.attach(Identity::Upgrade);
+    const Run result = run({"--json", "set-mode", "voice"});
+    QCOMPARE(result.code, 6);
+    QCOMPARE(result.error().value("reason").toString(), QStringLiteral("upgrade-mode"));
+}
+
+void CliCommandsTest::replyFaults_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("hint");   // in the error, when it fails
+
+    QTest::newRow("late replies inside the wait") << 0 << 0 << "";
+    QTest::newRow("replies later than --timeout") << 1 << 6 << "";
+    QTest::newRow("every reply twice") << 2 << 0 << "";
+    QTest::newRow("junk before every reply") << 3 << 0 << "";
+    QTest::newRow("wrong checksums") << 4 << 6 << "wrong checksum";
+    QTest::newRow("wrong report IDs") << 5 << 6 << "wrong header";
+    QTest::newRow("a silent camera") << 6 << 6 << "";
+    QTest::newRow("reads fail") << 7 << 6 << "";
+}
+
+void CliCommandsTest::replyFaults()
+{
+    QFETCH(int, fault);
+    QFETCH(int, code);
+    QFETCH(QString, hint);
+    switch (fault) {
+    case 0: m_camera.setReplyDelay(150ms); break;
+    case 1: m_camera.setReplyDelay(600ms); break;
+    case 2: m_camera.setDuplicateReplies(2); break;
+    case 3: m_camera.setGarbageBeforeReplies(4, 7); break;
+    case 4: m_camera.damageNextReplies(sim::ReplyDamage::Checksum, 1000); break;
+    case 5: m_camera.damageNextReplies(sim::ReplyDamage::ReportId, 1000); break;
+    case 6: m_camera.setSilent(true); break;
+    case 7: m_camera.setReadFails(true); break;
+    }
+    for (const QStringList &arguments : {QStringList{"info"}, QStringList{"set-mode", "voice"}}) {
+        const Run result = run(QStringList{"--json", "--timeout", "0.4"} + arguments);
+        QCOMPARE(result.code, code);
+        // A wait ends at its time-out, not later (with room for a loaded machine).
+        QVERIFY2(result.ms < 3000, qPrintable(QString::number(result.ms)));
+        if (code != 0) {
+            QVERIFY(result.out.isEmpty());
+            QVERIFY(!result.error().value("message").toString().isEmpty());
+            if (!hint.isEmpty())
+                QVERIFY2(result.error().value("hints").toArray().first().toString().contains(hint),
+                         result.err.constData());
+        }
+    }
+}
+
+void CliCommandsTest::enterUpgrade()
+{
+    Run result = run({"--json", "enter-upgrade"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.json().value("changed").toBool(), true);
+    QCOMPARE(result.json().value("device").toObject().value("identity").toString(), QStringLiteral("upgrade"));
+    QCOMPARE(m_camera.identity(), Identity::Upgrade);
+    QVERIFY(m_camera.isAttached());
+
+    result = run({"--json", "enter-upgrade"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.json().value("changed").toBool(), false);
+}
+
+void CliCommandsTest::enterUpgradeCameraNeverReturns()
+{
+    m_camera.setUpgradeReturnDelay(std::chrono::hours(1));
+    const Run result = run({"--json", "--timeout", "0.3", "enter-upgrade"});
+    QCOMPARE(result.code, 6);
+    QCOMPARE(result.error().value("reason").toString(), QStringLiteral("did-not-return"));
+    QVERIFY(result.ms < 3000);
+}
+
+void CliCommandsTest::upgrade_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("the whole road") << Fault::None << 0 << "";
+    QTest::newRow("acceptance late, inside 1000 ms") << Fault::LateAcceptance << 0 << "";
+    QTest::newRow("two failed writes of one report") << Fault::WritesFailTwice << 0 << "";
+    QTest::newRow("every reply twice") << Fault::DuplicateReplies << 0 << "";
+    QTest::newRow("junk between replies") << Fault::JunkBetweenReplies << 0 << "";
+    QTest::newRow("a silent camera in upgrade mode") << Fault::SilentLoader << 6 << "no-acceptance";
+    QTest::newRow("start refused") << Fault::StartRefused << 6 << "start-refused";
+    QTest::newRow("no acceptance") << Fault::NoAcceptance << 6 << "no-acceptance";
+    QTest::newRow("acceptance after 1000 ms") << Fault::TooLateAcceptance << 6 << "no-acceptance";
+    QTest::newRow("acceptance with a wrong checksum") << Fault::DamagedAcceptance << 6 << "no-acceptance";
+    QTest::newRow("acceptance with a wrong report ID") << Fault::WrongReportIdAcceptance << 6 << "no-acceptance";
+    QTest::newRow("three failed writes of one report") << Fault::WritesFailThrice << 6 << "write-failed";
+    QTest::newRow("unplugged before the stream") << Fault::UnplugBeforeStream << 6 << "write-failed";
+    QTest::newRow("unplugged during the stream") << Fault::UnplugDuringStream << 6 << "write-failed";
+    QTest::newRow("unplugged after the stream") << Fault::UnplugAfterStream << 6 << "gone";
+    QTest::newRow("unplugged at the completion") << Fault::UnplugAtCompletion << 6 << "gone";
+    QTest::newRow("unplugged after acknowledging it") << Fault::UnplugAfterCompletionAck << 6 << "gone";
+    QTest::newRow("never back from upgrade mode") << Fault::NeverReturns << 6 << "did-not-return";
+}
+
+void CliCommandsTest::upgrade()
+{
+    QFETCH(Fault, fault);
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    switch (fault) {
+    case Fault::None: break;
+    case Fault::StartRefused: m_camera.setStartAck(sim::AckMode::Immediate, 3); break;
+    case Fault::NoAcceptance: m_camera.setStartAck(sim::AckMode::Never); break;
+    case Fault::LateAcceptance: m_camera.setStartAck(sim::AckMode::Delayed, 0, 400ms); break;
+    case Fault::TooLateAcceptance: m_camera.setStartAck(sim::AckMode::Delayed, 0, 1300ms); break;
+    case Fault::WritesFailTwice: m_camera.failNextDataWrites(2); break;
+    case Fault::WritesFailThrice: m_camera.failNextDataWrites(3); break;
+    case Fault::UnplugBeforeStream: m_camera.unplugDuringUpload(sim::UnplugPoint::BeforeFirstDataReport); break;
+    case Fault::UnplugDuringStream: m_camera.vanishAfterDataReports(4); break;
+    case Fault::UnplugAfterStream: m_camera.unplugDuringUpload(sim::UnplugPoint::AfterLastDataReport); break;
+    case Fault::UnplugAtCompletion: m_camera.unplugDuringUpload(sim::UnplugPoint::AtCompletion); break;
+    case Fault::UnplugAfterCompletionAck: m_camera.unplugDuringUpload(sim::UnplugPoint::AfterCompletionAck); break;
+    case Fault::DuplicateReplies: m_camera.setDuplicateReplies(1); break;
+    case Fault::JunkBetweenReplies: m_camera.setGarbageBeforeReplies(3, 11); break;
+    case Fault::NeverReturns: m_camera.setProgressPlan({0, 100}, 10ms, std::chrono::hours(1), kNewVersion); break;
+    case Fault::SilentLoader: break;
+    case Fault::DamagedAcceptance:
+    case Fault::WrongReportIdAcceptance:
+        break;   // set once the camera is in upgrade mode, below
+    }
+    if (fault == Fault::DamagedAcceptance || fault == Fault::WrongReportIdAcceptance || fault == Fault::SilentLoader) {
+        // Straight in upgrade mode, so the damage hits the acceptance.
+        m_camera.attach(Identity::Upgrade);
+        if (fault == Fault::SilentLoader)
+            m_camera.setSilent(true);
+        else
+            m_camera.damageNextReplies(fault == Fault::DamagedAcceptance ? sim::ReplyDamage::Checksum
+                                                                         : sim::ReplyDamage::ReportId, 2);
+    }
+
+    const Run result = run({"--json", "--timeout", "2", "upgrade", m_image});
+    QVERIFY2(result.code == code, result.err.constData());
+    QVERIFY2(result.ms < 8000, qPrintable(QString::number(result.ms)));
+    // stdout carries nothing but JSON lines, whatever happened.
+    for (const QByteArray &line : result.out.trimmed().split('\n')) {
+        if (!line.isEmpty())
+            QVERIFY2(QJsonDocument::fromJson(line).isObject(), line.constData());
+    }
+    if (code == 0) {
+        const QJsonObject last = result.lastJsonLine();
+        QCOMPARE(last.value("event").toString(), QStringLiteral("result"));
+        QCOMPARE(last.value("new_version").toString(), QString::fromLatin1(kNewVersion));
+        QCOMPARE(m_camera.receivedImage(), m_imageBytes);
+        QCOMPARE(m_camera.completeChecksum(), int(sumOf(m_imageBytes)));
+        QCOMPARE(m_camera.identity(), Identity::Normal);
+        QCOMPARE(m_camera.version(), kNewVersion);
+        QVERIFY(result.err.isEmpty());
+        return;
+    }
+    QCOMPARE(result.error().value("reason").toString(), reason);
+    QVERIFY(result.lastJsonLine().value("event").toString() != QLatin1String("result"));
+    // A failed upload never told the camera it was complete with the whole image.
+    if (reason != QLatin1String("gone") && reason != QLatin1String("did-not-return"))
+        QVERIFY(m_camera.completeChecksum() < 0 || m_camera.receivedImage() != m_imageBytes);
+}
+
+void CliCommandsTest::upgradeRecoveryPath()
+{
+    // An earlier upload was cut short: the camera waits in upgrade mode.
+    m_camera.attach(Identity::Upgrade);
+    const Run result = run({"--json", "upgrade", m_image});
+    QVERIFY2(result.code == 0, result.err.constData());
+    const QJsonObject last = result.lastJsonLine();
+    QCOMPARE(last.value("started_in").toString(), QStringLiteral("upgrade"));
+    QCOMPARE(last.value("old_version").toString(), QStringLiteral("V1.0.0"));
+    QCOMPARE(m_camera.receivedImage(), m_imageBytes);
+    // No request to enter upgrade mode went out.
+    for (const QByteArray &request : m_camera.controlRequests())
+        QVERIFY(quint8(request.at(frame::kCodeOffset)) != frame::CAMERA_ENTER_UPD.code
+                || quint8(request.at(frame::kGroupOffset)) != frame::CAMERA_ENTER_UPD.group);
+}
+
+void CliCommandsTest::refusedImagesTouchNoCamera_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("no file named") << "" << QByteArray() << "no-file" << "No update file selected.";
+    QTest::newRow("missing") << "gone.bin" << QByteArray() << "file-missing" << "Selected file does not exist.";
+    QTest::newRow("a folder") << "folder.bin" << QByteArray() << "file-missing" << "Selected file does not exist.";
+    QTest::newRow("not .bin") << "image.img" << QByteArray("x") << "not-bin-file" << "Selected file is not a .bin file.";
+    QTest::newRow("empty") << "empty.bin" << QByteArray("") << "empty" << "Selected file is empty.";
+    QTest::newRow("blank header") << "blank.bin" << QByteArray(64, '\0') << "blank-header"
+                                  << "Selected file appears invalid (all-zero header).";
+}
+
+void CliCommandsTest::refusedImagesTouchNoCamera()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, refusal);
+    QFETCH(QString, text);
+    QString path;
+    if (!name.isEmpty()) {
+        path = m_dir.filePath(name);
+        if (name == QLatin1String("folder.bin"))
+            QVERIFY(QDir().mkpath(path));
+        else if (name != QLatin1String("gone.bin"))
+            writeImage(name, content);
+    }
+    const Run result = run({"--json", "upgrade", path});
+    QCOMPARE(result.code, 7);
+    QCOMPARE(result.error().value("refusal").toString(), refusal);
+    QVERIFY(result.error().value("message").toString().endsWith(text));
+    QVERIFY(m_camera.controlRequests().isEmpty());
+    QCOMPARE(m_camera.identity(), Identity::Normal);
+    QCOMPARE(m_camera.totalOpened(), 0);
+}
+
+void CliCommandsTest::progressOnTerminalAndElsewhere()
+{
+    // Not a terminal: one line per 10 %, for the upload and for the writing.
+    Run result = run({"upgrade", m_image});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out.count("upload: "), 11);
+    QVERIFY(result.out.contains("upload: 100 % (4.9 KiB of 4.9 KiB)"));
+    QVERIFY(result.out.contains("writing firmware, do not unplug: 40 %"));
+    QVERIFY(!result.out.contains('\r'));
+    QVERIFY(result.out.contains("Upgraded: V1.0.0 → V9.9.9"));
+
+    // A terminal: a bar redrawn in place.
+    FILE *out = std::tmpfile();
+    FILE *err = std::tmpfile();
+    {
+        cli::Output output(out, err, false, true);
+        output.uploadProgress(0, 100 * 1024, 0);
+        output.uploadProgress(50 * 1024, 100 * 1024, 2.0);
+        output.uploadProgress(100 * 1024, 100 * 1024, 4.0);
+        output.deviceProgress(60);
+        output.finishProgressLine();
+    }
+    const QByteArray drawn = readBack(out);
+    readBack(err);
+    QVERIFY(drawn.contains("\r[###############...............] 50.0 KiB / 100.0 KiB  50 %  25.0 KiB/s  0:02 left"));
+    QVERIFY(drawn.contains("100 %  25.0 KiB/s\x1b[K"));
+    QVERIFY(drawn.contains("writing firmware, do not unplug:  60 %"));
+    QVERIFY(drawn.endsWith('\n'));
+}
+
+void CliCommandsTest::verboseLogGoesToStderr()
+{
+    const Run result = run({"-v", "info"});
+    QCOMPARE(result.code, 0);
+    QVERIFY(result.err.contains("-> CAMERA_GET_VERSION"));
+    QVERIFY(result.err.contains("<- CAMERA_GET_MODE_ACK 01"));
+    QVERIFY(!result.out.contains("->"));
+
+    // Under --json the log lines are JSON objects too.
+    const Run json = run({"-v", "--json", "info"});
+    for (const QByteArray &line : json.err.trimmed().split('\n'))
+        QVERIFY(QJsonDocument::fromJson(line).object().contains("log"));
+    QVERIFY(QJsonDocument::fromJson(json.out).isObject());
+}
+
+QTEST_GUILESS_MAIN(CliCommandsTest)
+#include "tst_cli_commands.moc"

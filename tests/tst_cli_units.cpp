@@ -1,0 +1,292 @@
+// The command-line tool's pure parts: the command line, the framing-mode
+// words, the time-out, and how the bus is sorted into devices and one of
+// them chosen or found again after it switched identity.
+
+#include "cli/Exit.h"
+#include "cli/Link.h"
+#include "cli/Options.h"
+
+#include <QtTest>
+
+using cli::Command;
+using discovery::Device;
+using discovery::Identity;
+using discovery::Interface;
+
+namespace {
+
+Interface node(quint16 vendor, quint16 product, const char *serial, int number, const char *path,
+               quint16 page = discovery::kControlUsagePage)
+{
+    Interface entry;
+    entry.vendorId = vendor;
+    entry.productId = product;
+    entry.serialNumber = QString::fromLatin1(serial);
+    entry.interfaceNumber = number;
+    entry.path = path;
+    entry.usagePage = page;
+    return entry;
+}
+
+Interface cameraNode(const char *serial, int number, const char *path)
+{
+    return node(0x2207, 0x2008, serial, number, path, number == 0 ? 0xFF00 : 0xFF01);
+}
+
+Interface upgradeNode(const char *serial, int number, const char *path)
+{
+    return node(0x1D6B, 0x0102, serial, number, path, number == 0 ? 0xFF00 : 0xFF01);
+}
+
+// "C:serial:path,path U:..." for comparing groupings in one string.
+QString describe(const QVector<Device> &devices)
+{
+    QStringList parts;
+    for (const Device &device : devices) {
+        QStringList paths;
+        for (const Interface &entry : device.interfaces)
+            paths << QString::fromLatin1(entry.path);
+        parts << QStringLiteral("%1:%2:%3")
+                     .arg(device.identity == Identity::Camera ? "C" : "U", device.serialNumber, paths.join(','));
+    }
+    return parts.join(' ');
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QVector<Interface>)
+
+class CliUnitsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arguments_data();
+    void arguments();
+    void modeWords_data();
+    void modeWords();
+    void timeouts_data();
+    void timeouts();
+    void exitCodesAreDistinct();
+    void devicesFromTheBus_data();
+    void devicesFromTheBus();
+    void selectingDevices();
+    void findingTheDeviceAfterItSwitched();
+};
+
+void CliUnitsTest::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");   // a fragment of the usage error, empty when it parses
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<qint64>("timeoutMs");   // -1: none given
+
+    const int none = int(Command::None);
+    QTest::newRow("list") << QStringList{"list"} << "" << int(Command::List) << "" << qint64(-1);
+    QTest::newRow("options after the command") << QStringList{"info", "--json", "--device", "SN1"} << ""
+                                               << int(Command::Info) << "SN1" << qint64(-1);
+    QTest::newRow("option=value") << QStringList{"--device=/dev/hidraw3", "--timeout=2.5", "enter-upgrade"} << ""
+                                  << int(Command::EnterUpgrade) << "/dev/hidraw3" << qint64(2500);
+    QTest::newRow("timeout rounds up to a millisecond") << QStringList{"--timeout", "0.0001", "list"} << ""
+                                                        << int(Command::List) << "" << qint64(1);
+    QTest::newRow("an image named like an option after --") << QStringList{"upgrade", "--", "-odd.bin"} << ""
+                                                            << int(Command::Upgrade) << "" << qint64(-1);
+    QTest::newRow("help wins over a bad line") << QStringList{"nonsense", "--help"} << "" << none << ""
+                                               << qint64(-1);
+    QTest::newRow("help alone") << QStringList{"-h"} << "" << none << "" << qint64(-1);
+    QTest::newRow("nothing") << QStringList{} << "no command" << none << "" << qint64(-1);
+    QTest::newRow("unknown command") << QStringList{"reboot"} << "unknown command 'reboot'" << none << "" << qint64(-1);
+    QTest::newRow("unknown option") << QStringList{"--force", "list"} << "unknown option '--force'" << none << ""
+                                    << qint64(-1);
+    QTest::newRow("value missing") << QStringList{"list", "--device"} << "--device needs a value" << none << ""
+                                   << qint64(-1);
+    QTest::newRow("empty device") << QStringList{"--device=", "list"} << "--device needs a serial" << none << ""
+                                  << qint64(-1);
+    QTest::newRow("device twice") << QStringList{"--device", "a", "--device", "b", "list"} << "twice" << none << ""
+                                  << qint64(-1);
+    QTest::newRow("zero timeout") << QStringList{"--timeout", "0", "list"} << "--timeout takes seconds" << none << ""
+                                  << qint64(-1);
+    QTest::newRow("negative timeout") << QStringList{"--timeout", "-3", "list"} << "--timeout takes seconds" << none
+                                      << "" << qint64(-1);
+    QTest::newRow("timeout not a number") << QStringList{"--timeout", "soon", "list"} << "--timeout takes seconds"
+                                          << none << "" << qint64(-1);
+    QTest::newRow("timeout too long") << QStringList{"--timeout", "86401", "list"} << "--timeout takes seconds"
+                                      << none << "" << qint64(-1);
+    QTest::newRow("a flag with a value") << QStringList{"--json=yes", "list"} << "takes no value" << none << ""
+                                         << qint64(-1);
+    QTest::newRow("set-mode without a mode") << QStringList{"set-mode"} << "set-mode needs a mode" << none << ""
+                                             << qint64(-1);
+    QTest::newRow("set-mode with a bad mode") << QStringList{"set-mode", "3"} << "'3' is not a framing mode" << none
+                                              << "" << qint64(-1);
+    QTest::newRow("upgrade without an image") << QStringList{"upgrade"} << "upgrade needs the firmware image" << none
+                                              << "" << qint64(-1);
+    QTest::newRow("an operand too many") << QStringList{"info", "extra"} << "but 'extra' follows" << none << ""
+                                         << qint64(-1);
+    QTest::newRow("two images") << QStringList{"upgrade", "a.bin", "b.bin"} << "but 'b.bin' follows" << none << ""
+                                << qint64(-1);
+}
+
+void CliUnitsTest::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    QFETCH(int, command);
+    QFETCH(QString, device);
+    QFETCH(qint64, timeoutMs);
+    const cli::Parsed parsed = cli::parseArguments(arguments);
+    if (arguments.contains("--help") || arguments.contains("-h")) {
+        QVERIFY(parsed.ok());
+        QVERIFY(parsed.options.help);
+        return;
+    }
+    if (!error.isEmpty()) {
+        QVERIFY2(parsed.error.contains(error), qPrintable(parsed.error));
+        return;
+    }
+    QVERIFY2(parsed.ok(), qPrintable(parsed.error));
+    QCOMPARE(int(parsed.options.command), command);
+    QCOMPARE(parsed.options.device, device);
+    QCOMPARE(parsed.options.timeout ? qint64(parsed.options.timeout->count()) : qint64(-1), timeoutMs);
+}
+
+void CliUnitsTest::modeWords_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");   // -1: refused
+
+    QTest::newRow("full") << "full" << 0;
+    QTest::newRow("auto") << "auto" << 1;
+    QTest::newRow("voice") << "voice" << 2;
+    QTest::newRow("gallery") << "gallery" << 8;
+    QTest::newRow("value 0") << "0" << 0;
+    QTest::newRow("value 8") << "8" << 8;
+    QTest::newRow("value 3 is no mode") << "3" << -1;
+    QTest::newRow("the window's failed-apply marker") << "100" << -1;
+    QTest::newRow("upper case") << "VOICE" << -1;
+    QTest::newRow("the window's label") << "AutoFraming" << -1;
+    QTest::newRow("padded value") << "08" << -1;
+}
+
+void CliUnitsTest::modeWords()
+{
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QCOMPARE(cli::parseMode(text).value_or(-1), value);
+}
+
+void CliUnitsTest::timeouts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("ms");   // -1: refused
+    QTest::newRow("whole") << "5" << qint64(5000);
+    QTest::newRow("fraction") << "0.25" << qint64(250);
+    QTest::newRow("a day") << "86400" << qint64(86400000);
+    QTest::newRow("infinity") << "inf" << qint64(-1);
+    QTest::newRow("not a number") << "nan" << qint64(-1);
+    QTest::newRow("empty") << "" << qint64(-1);
+}
+
+void CliUnitsTest::timeouts()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, ms);
+    const auto parsed = cli::parseTimeout(text);
+    QCOMPARE(parsed ? qint64(parsed->count()) : qint64(-1), ms);
+}
+
+void CliUnitsTest::exitCodesAreDistinct()
+{
+    QSet<int> codes;
+    QSet<QString> keywords;
+    for (const cli::ExitInfo &info : cli::kExitCodes) {
+        codes.insert(int(info.exit));
+        keywords.insert(QLatin1String(info.keyword));
+    }
+    QCOMPARE(codes.size(), int(std::size(cli::kExitCodes)));
+    QCOMPARE(keywords.size(), int(std::size(cli::kExitCodes)));
+    QCOMPARE(int(cli::Exit::Ok), 0);
+    QCOMPARE(int(cli::Exit::Interrupted), 130);
+}
+
+void CliUnitsTest::devicesFromTheBus_data()
+{
+    QTest::addColumn<QVector<Interface>>("bus");
+    QTest::addColumn<QString>("devices");
+
+    const Interface mouse = node(0x046D, 0xC077, "M1", 0, "/dev/hidraw0");
+    QTest::newRow("one camera among other devices")
+        << QVector<Interface>{mouse, cameraNode("A", 0, "/dev/hidraw1"), cameraNode("A", 1, "/dev/hidraw2")}
+        << "C:A:/dev/hidraw1,/dev/hidraw2";
+    QTest::newRow("two cameras, interleaved")
+        << QVector<Interface>{cameraNode("A", 0, "h1"), cameraNode("B", 0, "h2"), cameraNode("B", 1, "h3"),
+                              cameraNode("A", 1, "h4")}
+        << "C:A:h1,h4 C:B:h2,h3";
+    QTest::newRow("one in each identity")
+        << QVector<Interface>{upgradeNode("A", 0, "h5"), upgradeNode("A", 1, "h6"), cameraNode("B", 0, "h1"),
+                              cameraNode("B", 1, "h2")}
+        << "U:A:h5,h6 C:B:h1,h2";
+    QTest::newRow("same serial in both identities is two devices")
+        << QVector<Interface>{cameraNode("A", 0, "h1"), upgradeNode("A", 0, "h2")} << "C:A:h1 U:A:h2";
+    QTest::newRow("no serials: a repeated interface number starts a device")
+        << QVector<Interface>{cameraNode("", 0, "h1"), cameraNode("", 1, "h2"), cameraNode("", 0, "h3"),
+                              cameraNode("", 1, "h4")}
+        << "C::h1,h2 C::h3,h4";
+    QTest::newRow("no serials, second device listed out of order")
+        << QVector<Interface>{cameraNode("", 0, "h1"), cameraNode("", 0, "h3"), cameraNode("", 1, "h2"),
+                              cameraNode("", 1, "h4")}
+        << "C::h1,h2 C::h3,h4";
+    QTest::newRow("nothing of ours") << QVector<Interface>{mouse} << "";
+    QTest::newRow("empty bus") << QVector<Interface>{} << "";
+}
+
+void CliUnitsTest::devicesFromTheBus()
+{
+    QFETCH(QVector<Interface>, bus);
+    QFETCH(QString, devices);
+    QCOMPARE(describe(discovery::devicesFrom(bus)), devices);
+}
+
+void CliUnitsTest::selectingDevices()
+{
+    const QVector<Device> bus = discovery::devicesFrom(
+        {cameraNode("A", 0, "/dev/hidraw1"), cameraNode("A", 1, "/dev/hidraw2"), cameraNode("", 0, "/dev/hidraw3"),
+         cameraNode("", 1, "/dev/hidraw4")});
+    QCOMPARE(describe(cli::selectDevices(bus, QString())), describe(bus));
+    QCOMPARE(describe(cli::selectDevices(bus, "A")), QStringLiteral("C:A:/dev/hidraw1,/dev/hidraw2"));
+    QCOMPARE(describe(cli::selectDevices(bus, "/dev/hidraw2")), QStringLiteral("C:A:/dev/hidraw1,/dev/hidraw2"));
+    QCOMPARE(describe(cli::selectDevices(bus, "/dev/hidraw3")), QStringLiteral("C::/dev/hidraw3,/dev/hidraw4"));
+    QCOMPARE(describe(cli::selectDevices(bus, "B")), QString());
+    // An empty serial number is no name: a device without one is chosen by node only.
+    QCOMPARE(describe(cli::selectDevices(bus, "a")), QString());
+}
+
+void CliUnitsTest::findingTheDeviceAfterItSwitched()
+{
+    const auto bus = [](std::initializer_list<Interface> nodes) { return discovery::devicesFrom(QVector<Interface>(nodes)); };
+    const Device before = bus({cameraNode("A", 0, "c1"), cameraNode("A", 1, "c2")}).first();
+    const QVector<Device> others = bus({upgradeNode("Z", 0, "z1"), upgradeNode("Z", 1, "z2")});
+
+    // By serial, whatever else is new.
+    QVector<Device> now = bus({upgradeNode("Y", 0, "y1"), upgradeNode("A", 0, "u1"), upgradeNode("A", 1, "u2")});
+    const Device *found = cli::sameDeviceAfterSwitch(now, Identity::Upgrade, before, others);
+    QVERIFY(found);
+    QCOMPARE(found->serialNumber, QStringLiteral("A"));
+
+    // Another serial in upgrade mode: the one newcomer, not the device that was there before.
+    now = bus({upgradeNode("Z", 0, "z1"), upgradeNode("Z", 1, "z2"), upgradeNode("LOADER", 0, "u1")});
+    found = cli::sameDeviceAfterSwitch(now, Identity::Upgrade, before, others);
+    QVERIFY(found);
+    QCOMPARE(found->serialNumber, QStringLiteral("LOADER"));
+
+    // Two newcomers: no guess.
+    now = bus({upgradeNode("L1", 0, "u1"), upgradeNode("L2", 0, "u2")});
+    QVERIFY(!cli::sameDeviceAfterSwitch(now, Identity::Upgrade, before, others));
+    // Only the old ones: not back yet.
+    QVERIFY(!cli::sameDeviceAfterSwitch(others, Identity::Upgrade, before, others));
+    // The wrong identity does not count.
+    QVERIFY(!cli::sameDeviceAfterSwitch(bus({cameraNode("A", 0, "c1")}), Identity::Upgrade, before, others));
+}
+
+QTEST_GUILESS_MAIN(CliUnitsTest)
+#include "tst_cli_units.moc"
