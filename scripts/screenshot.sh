@@ -21,7 +21,7 @@ ready_text=${SCREENSHOT_READY_TEXT:-}
 window_timeout_s=20   # how long the program may take to map its window
 ready_timeout_s=60    # how long it may take to print the ready line
 settle_s=2            # lets deferred layout work finish before the capture
-screen_geometry=1280x1024x24
+screen_geometry=${SCREENSHOT_GEOMETRY:-1280x1024x24}  # SCREENSHOT_GEOMETRY for a larger screen
 
 for tool in Xvfb xwininfo import; do
     if ! command -v "$tool" >/dev/null 2>&1; then

@@ -1,6 +1,6 @@
 #include "BenchCommon.h"
 
-#include "VirtualCamera.h"
+#include "device/Discovery.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -189,9 +189,9 @@ QString verdict(bool met)
 hid_device *openCameraControlInterface()
 {
     hid_device *control = nullptr;
-    hid_device_info *devices = hid_enumerate(sim::kNormalVendorId, sim::kNormalProductId);
+    hid_device_info *devices = hid_enumerate(discovery::kCameraId.vendorId, discovery::kCameraId.productId);
     for (hid_device_info *info = devices; info; info = info->next) {
-        if (info->usage_page == sim::kControlUsagePage && !control)
+        if (info->usage_page == discovery::kControlUsagePage && !control)
             control = hid_open_path(info->path);
     }
     hid_free_enumeration(devices);

@@ -143,6 +143,7 @@ void MainWindow::watchSystem()
     m_hotPlugTimer->setInterval(kHotPlugSettle);
     connect(m_hotPlugTimer, &QTimer::timeout, this, &MainWindow::hotPlugSettled);
     m_hotPlug = new HotPlugMonitor(this);
+    m_hotPlug->setObjectName(QStringLiteral("hotPlugMonitor"));
     connect(m_hotPlug, &HotPlugMonitor::nodeChanged, this, &MainWindow::hidrawNodeChanged);
 }
 

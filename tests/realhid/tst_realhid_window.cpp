@@ -23,6 +23,7 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <dlfcn.h>
 
@@ -224,6 +225,9 @@ private slots:
     void consumerControlIsNotKept_data();
     void consumerControlIsNotKept();
     void nodeWithoutAccessShowsHidError();
+    void hotPlugFindsAndLosesTheCameraAtOnce();
+    void replugInTheSameIdentityConnectsAgain();
+    void replugInTheDevicePhaseEndsIt();
 };
 
 void RealHidWindowTest::initTestCase()
@@ -500,6 +504,110 @@ void RealHidWindowTest::nodeWithoutAccessShowsHidError()
         w.window.reset();
         QTRY_VERIFY(everyHandleClosedOnce(w));
     }
+}
+
+// The window's hot-plug monitor hears the emulated bus's uevents. With the
+// watch timer stopped (and Refresh never pressed) they are the only way the
+// window can learn that the camera came or went.
+QTimer *stopWatchTimer(RealWindow &w)
+{
+    auto *watch = w.find<QTimer>("watchTimer");
+    if (watch)
+        watch->stop();
+    return watch;
+}
+
+int versionRequests(RealWindow &w)
+{
+    return framesOn(w.frames(), kControl).count(request(0x20, 0x06));
+}
+
+void RealHidWindowTest::hotPlugFindsAndLosesTheCameraAtOnce()
+{
+    RealWindow w;
+    w.open();
+    QVERIFY(stopWatchTimer(w));
+    w.bus.camera()->attach(Identity::Normal);
+    w.bus.settle();
+    QTRY_COMPARE_WITH_TIMEOUT(w.text("statusLabel"), QStringLiteral("Status: Connected"), 3000);
+    // Every interface was there by the time the window looked: no "HID
+    // Error", and the camera answered the connect requests.
+    QTRY_VERIFY(w.version().startsWith(QLatin1Char('V')));
+    QTRY_COMPARE(w.text("deviceNameLabel"), QStringLiteral("Device: Conference Camera"));
+    QCOMPARE(w.modals.count(), 0);
+
+    w.bus.camera()->detach();
+    w.bus.settle();
+    QTRY_COMPARE_WITH_TIMEOUT(w.text("deviceNameLabel"), QStringLiteral("Device: Not Found"), 3000);
+    QCOMPARE(w.text("statusLabel"), QStringLiteral("Status: Disconnected"));
+    QTRY_COMPARE(w.bus.openHandles(), 0);
+}
+
+void RealHidWindowTest::replugInTheSameIdentityConnectsAgain()
+{
+    // The camera resets and is back in the same identity before any look:
+    // the window must not go on with the dead handles of the one that left.
+    RealWindow w;
+    QVERIFY(w.connect(Identity::Normal));
+    QVERIFY(stopWatchTimer(w));
+    const QByteArray oldControl = w.bus.presentNode(kControl).devnode;
+    const int before = versionRequests(w);
+    {
+        auto camera = w.bus.camera();
+        camera->detach();
+        camera->attach(Identity::Normal);
+    }
+    w.bus.settle();
+    QTRY_COMPARE_WITH_TIMEOUT(versionRequests(w), before + 1, 3000);
+    QTRY_VERIFY(w.version().startsWith(QLatin1Char('V')));
+    QCOMPARE(w.text("statusLabel"), QStringLiteral("Status: Connected"));
+    QCOMPARE(w.find<QLabel>("statusLabel")->styleSheet(), kTeal);
+    QVERIFY(w.bus.presentNode(kControl).devnode != oldControl);
+    // Nothing of the device that left is still held.
+    for (const realhid::NodeRecord &node : w.bus.nodes()) {
+        if (!node.present)
+            QCOMPARE(node.opened, node.closed);
+    }
+    QCOMPARE(w.modals.count(), 0);
+}
+
+void RealHidWindowTest::replugInTheDevicePhaseEndsIt()
+{
+    // The upgrade device takes the image, then resets and is back in upgrade
+    // mode without its 100 %: the window says so and gives the controls back
+    // (Refresh is locked during the upgrade, so nothing else could).
+    RealWindow w;
+    w.bus.camera()->setProgressPlan({}, 10ms, std::chrono::minutes(10), "V2.0.0");
+    QVERIFY(w.connect(Identity::Upgrade));
+    QVERIFY(stopWatchTimer(w));
+    w.click("upgradeMode");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("firmware.bin"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(patternImage(4000));
+    file.close();
+    w.modals.queueFile(path);
+    w.click("SelectFile");
+    w.modals.clear();
+    w.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(w.log.contains(QStringLiteral("Upgrade file upload completed successfully.")), 10000);
+    QVERIFY(!w.find<QWidget>("StartUpd")->isEnabled());
+    const int before = versionRequests(w);
+    {
+        auto camera = w.bus.camera();
+        camera->detach();
+        camera->attach(Identity::Upgrade);
+    }
+    w.bus.settle();
+    QTRY_COMPARE_WITH_TIMEOUT(w.modals.texts(),
+                              QStringList{QStringLiteral("The device left before the upgrade finished. If it comes "
+                                                         "back in upgrade mode, start the upgrade again.")},
+                              3000);
+    QTRY_VERIFY(w.find<QWidget>("StartUpd")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(versionRequests(w), before + 1, 3000);
+    QCOMPARE(w.text("Mode"), QStringLiteral("Mode: UPD"));
+    QCOMPARE(w.text("statusLabel"), QStringLiteral("Status: Connected"));
 }
 
 QTEST_MAIN(RealHidWindowTest)
