@@ -372,5 +372,15 @@
         <source>The device left before the upgrade finished. If it comes back in upgrade mode, start the upgrade again.</source>
         <translation>Das Gerät wurde vor dem Ende des Updates getrennt. Wenn es im Update-Modus zurückkommt, starten Sie das Update erneut.</translation>
     </message>
+    <message>
+        <source>Kelvora Camera 2 Config</source>
+        <extracomment>The program&apos;s name, as the desktop shows it when asking the user to wait before sleep or shutdown.</extracomment>
+        <translation>Kelvora Camera 2 Konfiguration</translation>
+    </message>
+    <message>
+        <source>Updating the camera&apos;s firmware; an interruption could leave the camera unusable</source>
+        <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
+        <translation>Die Firmware der Kamera wird aktualisiert; eine Unterbrechung könnte die Kamera unbrauchbar machen</translation>
+    </message>
 </context>
 </TS>

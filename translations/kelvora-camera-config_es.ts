@@ -372,5 +372,15 @@
         <source>The device left before the upgrade finished. If it comes back in upgrade mode, start the upgrade again.</source>
         <translation>El dispositivo se desconectó antes de terminar la actualización. Si vuelve en modo actualización, inicie de nuevo la actualización.</translation>
     </message>
+    <message>
+        <source>Kelvora Camera 2 Config</source>
+        <extracomment>The program&apos;s name, as the desktop shows it when asking the user to wait before sleep or shutdown.</extracomment>
+        <translation>Configuración de Kelvora Camera 2</translation>
+    </message>
+    <message>
+        <source>Updating the camera&apos;s firmware; an interruption could leave the camera unusable</source>
+        <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
+        <translation>Actualizando el firmware de la cámara; una interrupción podría dejar la cámara inutilizable</translation>
+    </message>
 </context>
 </TS>

@@ -372,5 +372,15 @@
         <source>The device left before the upgrade finished. If it comes back in upgrade mode, start the upgrade again.</source>
         <translation>L’appareil s’est déconnecté avant la fin de la mise à jour. S’il revient en mode mise à jour, relancez la mise à jour.</translation>
     </message>
+    <message>
+        <source>Kelvora Camera 2 Config</source>
+        <extracomment>The program&apos;s name, as the desktop shows it when asking the user to wait before sleep or shutdown.</extracomment>
+        <translation>Configuration Kelvora Camera 2</translation>
+    </message>
+    <message>
+        <source>Updating the camera&apos;s firmware; an interruption could leave the camera unusable</source>
+        <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
+        <translation>Mise à jour du micrologiciel de la caméra&#xa0;; une interruption pourrait rendre la caméra inutilisable</translation>
+    </message>
 </context>
 </TS>

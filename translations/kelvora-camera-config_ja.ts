@@ -372,5 +372,15 @@
         <source>The device left before the upgrade finished. If it comes back in upgrade mode, start the upgrade again.</source>
         <translation>アップデートが終わる前にデバイスが切断されました。アップデートモードで再接続されたら、アップデートをやり直してください。</translation>
     </message>
+    <message>
+        <source>Kelvora Camera 2 Config</source>
+        <extracomment>The program&apos;s name, as the desktop shows it when asking the user to wait before sleep or shutdown.</extracomment>
+        <translation>Kelvora Camera 2 設定</translation>
+    </message>
+    <message>
+        <source>Updating the camera&apos;s firmware; an interruption could leave the camera unusable</source>
+        <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
+        <translation>カメラのファームウェアをアップデートしています。中断するとカメラが使えなくなるおそれがあります</translation>
+    </message>
 </context>
 </TS>

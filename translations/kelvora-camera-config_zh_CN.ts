@@ -372,5 +372,15 @@
         <source>The device left before the upgrade finished. If it comes back in upgrade mode, start the upgrade again.</source>
         <translation>升级完成前设备已断开。如果它以升级模式重新连接，请重新开始升级。</translation>
     </message>
+    <message>
+        <source>Kelvora Camera 2 Config</source>
+        <extracomment>The program&apos;s name, as the desktop shows it when asking the user to wait before sleep or shutdown.</extracomment>
+        <translation>Kelvora Camera 2 配置</translation>
+    </message>
+    <message>
+        <source>Updating the camera&apos;s firmware; an interruption could leave the camera unusable</source>
+        <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
+        <translation>正在升级摄像头固件；中断可能导致摄像头无法使用</translation>
+    </message>
 </context>
 </TS>
