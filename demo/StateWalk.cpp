@@ -5,6 +5,7 @@
 #include "VirtualCamera.h"
 #include "Widgets.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProgressBar>
 #include <QWidget>
@@ -25,6 +26,12 @@ constexpr std::chrono::microseconds kScreenshotUploadPace(1000);
 constexpr int kUploadScreenshotPercent = 25;
 
 const char kUpgradeCompleted[] = "Upgrade completed ,Device will reboot now!";
+
+// A window text as the window shows it in the language it speaks.
+QString shown(const char *source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
 
 } // namespace
 
@@ -76,8 +83,8 @@ void StateWalk::buildSteps()
                     }});
     m_steps.append({QStringLiteral("device back in upgrade mode"), [this] { click("ufuMode"); },
                     [this] {
-                        return text("Mode") == QLatin1String("Mode: UPD")
-                               && text("statusLabel") == QLatin1String("Status: Connected");
+                        return text("Mode") == shown("Mode: UPD")
+                               && text("statusLabel") == shown("Status: Connected");
                     }});
     m_steps.append({QStringLiteral("image chosen"), [this] { click("SelectFile"); },
                     [this] { return text("SelectFilePath") == m_imagePath; }});
@@ -91,15 +98,15 @@ void StateWalk::buildSteps()
                             click("StartUpd");
                         },
                         [this] {
-                            return text("DOWNLOAD") == QLatin1String("DOWNLOAD:")
+                            return text("DOWNLOAD") == shown("DOWNLOAD:")
                                    && progress() >= kUploadScreenshotPercent;
                         }});
         return;
     }
 
-    m_expectedBoxes << QString::fromLatin1(kUpgradeCompleted);
+    m_expectedBoxes << shown(kUpgradeCompleted);
     m_steps.append({QStringLiteral("image uploaded and installed"), [this] { click("StartUpd"); },
-                    [this] { return m_modals.texts().contains(QString::fromLatin1(kUpgradeCompleted)); }});
+                    [this] { return m_modals.texts().contains(shown(kUpgradeCompleted)); }});
     m_steps.append({QStringLiteral("camera back with firmware %1").arg(after), {},
                     [this, after] { return cameraShown(after); }});
 }
@@ -212,9 +219,9 @@ void StateWalk::click(const char *objectName)
 
 bool StateWalk::cameraShown(const QString &version) const
 {
-    return text("statusLabel") == QLatin1String("Status: Connected")
-           && text("deviceNameLabel") == QStringLiteral("Device: ") + QLatin1String(kCameraName)
-           && text("Mode") == QStringLiteral("Mode: ") + QLatin1String(kStartModeName)
+    return text("statusLabel") == shown("Status: Connected")
+           && text("deviceNameLabel") == shown("Device: %1").arg(QLatin1String(kCameraName))
+           && text("Mode") == shown("Mode: %1").arg(shown(kStartModeName))
            && text("Version") == version;
 }
 

@@ -7,6 +7,8 @@
 
 #include "AppSetup.h"
 #include "MainWindow.h"
+#include "Translations.h"
+#include "VirtualCamera.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,6 +16,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -21,6 +24,8 @@ namespace {
 
 const char kAppId[] = "com.kelvora.CameraConfig";
 const char kSampleImageName[] = "demo-firmware.bin";
+// How often --report-camera-mode looks at the camera's mode.
+constexpr std::chrono::milliseconds kModeReportInterval(50);
 
 const char kUsage[] =
     "Usage: kelvora-camera-config-demo [options]\n"
@@ -37,13 +42,16 @@ const char kUsage[] =
     "                             upgrade-panel or uploading), print \"demo: ready\"\n"
     "                             and keep it there.\n"
     "  --image <image>            The image a screenshot state chooses (default:\n"
-    "                             demo-firmware.bin beside the program).\n";
+    "                             demo-firmware.bin beside the program).\n"
+    "  --report-camera-mode       Print \"demo: camera mode <value>\" each time the\n"
+    "                             virtual camera takes a framing mode.\n";
 
 struct Options
 {
     demo::StateWalk::Goal goal = demo::StateWalk::Goal::Upgraded;
     bool driven = false;     // a self-test or a screenshot state
     bool selfTest = false;
+    bool reportCameraMode = false;
     QString image;
 };
 
@@ -76,7 +84,8 @@ Options parseOptions(const QStringList &arguments, const QString &programDir)
     const QCommandLineOption selfTest(QStringLiteral("self-test"), QString(), QStringLiteral("image"));
     const QCommandLineOption state(QStringLiteral("screenshot-state"), QString(), QStringLiteral("state"));
     const QCommandLineOption image(QStringLiteral("image"), QString(), QStringLiteral("image"));
-    parser.addOptions({help, selfTest, state, image});
+    const QCommandLineOption reportMode(QStringLiteral("report-camera-mode"), QString());
+    parser.addOptions({help, selfTest, state, image, reportMode});
     if (!parser.parse(arguments))
         optionError(parser.errorText());
     if (parser.isSet(help)) {
@@ -87,6 +96,7 @@ Options parseOptions(const QStringList &arguments, const QString &programDir)
         optionError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     Options options;
+    options.reportCameraMode = parser.isSet(reportMode);
     if (parser.isSet(selfTest) && parser.isSet(state))
         optionError(QStringLiteral("--self-test and --screenshot-state exclude each other"));
     if (parser.isSet(selfTest)) {
@@ -108,6 +118,23 @@ Options parseOptions(const QStringList &arguments, const QString &programDir)
         options.image = QDir::cleanPath(info.absoluteFilePath());
     }
     return options;
+}
+
+// Tells a program that drives the window from outside (the accessibility
+// test) what the camera itself holds, which the window only shows once the
+// camera has acknowledged it.
+void reportCameraModes(QObject *context)
+{
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, [last = -1]() mutable {
+        const int mode = sim::VirtualCamera::instance().mode();
+        if (mode == last)
+            return;
+        last = mode;
+        std::printf("demo: camera mode %d\n", mode);
+        std::fflush(stdout);
+    });
+    timer->start(kModeReportInterval);
 }
 
 // The folder of the program, known before the application object is.
@@ -135,6 +162,7 @@ int main(int argc, char *argv[])
     startup::prepareApplication();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+    translations::installForSystem();
 
     // The file dialog opens in the working folder; the build folder, which
     // holds the sample image, is the useful place to start from.
@@ -147,6 +175,8 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.show();
+    if (options.reportCameraMode)
+        reportCameraModes(&window);
 
     if (options.driven) {
         auto *walk = new demo::StateWalk(

@@ -5,6 +5,8 @@
 BUILD_PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev qtbase5-dev-tools
+    qttools5-dev qttools5-dev-tools   # Qt Linguist's lupdate and lrelease, and their CMake support
+    qttranslations5-l10n  # Qt's own translations of its standard buttons and dialogs
     libqt5svg5            # SVG icon engine: without it the mode icons are blank
     libhidapi-dev         # hidapi headers and the hidraw backend
     libudev-dev           # hot-plug events
@@ -50,6 +52,17 @@ HARDENING_PACKAGES=(
     valgrind              # scripts/valgrind-session.sh
 )
 
+# The tests of the translations and of what a screen reader sees.
+LANGUAGE_AND_ACCESS_PACKAGES=(
+    locales               # the en_US.UTF-8 locale the English run of the window tests uses
+    fonts-wqy-microhei    # Chinese and Japanese glyphs, for measuring those windows
+    python3               # the check of the .ts files
+    at-spi2-core          # the desktop's accessibility bus and its registry
+    python3-pyatspi       # the client library screen readers use
+    xvfb                  # a virtual X display for the window on that bus
+    dbus-daemon           # dbus-run-session, a private session bus
+)
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
         "$@"
@@ -75,6 +88,28 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Generates the given locales (en_US.UTF-8, ...) unless the system has them.
+ensure_locales() {
+    local missing=()
+    local name
+    for name in "$@"; do
+        # locale -a lists en_US.UTF-8 as en_US.utf8.
+        if ! locale -a 2>/dev/null | grep -qixF "${name/%UTF-8/utf8}"; then
+            missing+=("$name")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    echo "Generating locales: ${missing[*]}"
+    for name in "${missing[@]}"; do
+        if ! grep -qxF "$name UTF-8" /etc/locale.gen 2>/dev/null; then
+            echo "$name UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+        fi
+    done
+    as_root locale-gen
 }
 
 build_jobs() {

@@ -3,6 +3,7 @@
 #include "ui_MainWindow.h"
 #include "camera/FramingModes.h"
 #include "device/HotPlugMonitor.h"
+#include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/SleepInhibitor.h"
 
@@ -42,6 +43,7 @@ void MainWindow::buildWidgets()
     // The device's name comes from the device: it is shown as it is, never
     // read as markup that could restyle the window or load a file.
     ui->deviceNameLabel->setTextFormat(Qt::PlainText);
+    accessibility::describe(*ui);
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/icons/app_icon.ico")));
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -54,9 +56,13 @@ void MainWindow::applyTheme()
     ui->DownloadProgress->setStyleSheet(QString::fromUtf8(styles::kUpgradeBar));
     ui->applyButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
     ui->exitButton->setStyleSheet(QString::fromUtf8(styles::kActionButton));
-    ui->lpfOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-    ui->refOn->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
-    ui->Refresh->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+    // The small buttons take the width their text needs and no more: the
+    // sheet sets only their least width, and a free width would stretch
+    // LPF and REF across the meter row.
+    for (QPushButton *button : {ui->lpfOn, ui->refOn, ui->Refresh}) {
+        button->setStyleSheet(QString::fromUtf8(styles::kSmallButton));
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
     ui->exitButton_2->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
     ui->upgradeMode->setStyleSheet(QString::fromUtf8(styles::kFlatButton));
 

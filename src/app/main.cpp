@@ -1,5 +1,6 @@
 #include "AppSetup.h"
 #include "MainWindow.h"
+#include "Translations.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
     startup::prepareApplication();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("com.kelvora.CameraConfig"));
+    translations::installForSystem();
     MainWindow window;
     window.show();
     return app.exec();

@@ -42,13 +42,17 @@ void MainWindow::updateModeButtons(int mode)
 void MainWindow::updateModeLabel(int mode)
 {
     const modes::ModeInfo *info = modes::modeInfo(mode);
-    ui->Mode->setText(QStringLiteral("Mode: ")
-                      + (info ? QString::fromLatin1(info->label) : QStringLiteral("Unknown")));
+    //: Shown after "Mode: " when the camera reports a mode this program does not know.
+    const QString name = info ? tr(info->label) : tr("Unknown");
+    //: The camera's framing mode, as it last confirmed it (Mode as in way of
+    //: working, not a menu). %1 is the mode's name, the same as on its button.
+    ui->Mode->setText(tr("Mode: %1").arg(name));
 }
 
 void MainWindow::showUpgradeModeLabel()
 {
-    ui->Mode->setText(QStringLiteral("Mode: UPD"));
+    //: The camera is in its firmware upgrade mode (UPD, the upgrade device).
+    ui->Mode->setText(tr("Mode: UPD"));
 }
 
 int MainWindow::sendCameraMode(int mode)
@@ -124,7 +128,7 @@ void MainWindow::handleUvcName(const frame::Payload &payload)
     const QString name = QString::fromLocal8Bit(payload.text());
     qDebug() << "UVC Name:" << name;
     if (!name.isEmpty())
-        ui->deviceNameLabel->setText(QStringLiteral("Device: ") + name);
+        ui->deviceNameLabel->setText(tr("Device: %1").arg(name));
 }
 
 void MainWindow::handleVersion(const frame::Payload &payload)

@@ -15,7 +15,11 @@ const char kAccessCode[] = "5291";
 bool MainWindow::checkAccessCode()
 {
     bool confirmed = false;
-    const QString code = QInputDialog::getText(this, tr("Password"), tr("Input passwords:"),
+    //: Title of the box that asks for the access code to the extra settings.
+    const QString title = tr("Password");
+    //: The prompt of that box; the code is four digits.
+    const QString prompt = tr("Input passwords:");
+    const QString code = QInputDialog::getText(this, title, prompt,
                                                QLineEdit::Password, QString(), &confirmed);
     return confirmed && code == QLatin1String(kAccessCode);
 }

@@ -2,7 +2,9 @@
 
 // The camera's four framing modes, named once: the value each has on the
 // wire, the window's button and icon for it, the name the Mode label shows
-// and the word the command line takes.
+// and the word the command line takes. The names are marked for translation
+// in the window's context (the buttons carry the same texts); the command
+// line prints them as they are.
 
 #include <QtGlobal>
 
@@ -24,15 +26,15 @@ struct ModeInfo
     FramingMode mode;
     const char *buttonName;  // object name of the window's button
     const char *icon;        // resource path of the button's icon
-    const char *label;       // the name the Mode label shows
+    const char *label;       // the name the Mode label shows, in English
     const char *keyword;     // the command line's word for it
 };
 
 inline constexpr ModeInfo kFramingModes[] = {
-    {FramingMode::FullScreen, "btnFullScreen", ":/icons/icons/fullscreen.svg", "FullScreen", "full"},
-    {FramingMode::AutoFraming, "btnAutoFraming", ":/icons/icons/frame.svg", "AutoFraming", "auto"},
-    {FramingMode::VoiceTracking, "btnVoiceTracking", ":/icons/icons/voice.svg", "VoiceTracking", "voice"},
-    {FramingMode::SmartGallery, "btnSmartGallery", ":/icons/icons/smart.svg", "SmartGallery(1080P only)", "gallery"},
+    {FramingMode::FullScreen, "btnFullScreen", ":/icons/icons/fullscreen.svg", QT_TRANSLATE_NOOP("MainWindow", "FullScreen"), "full"},
+    {FramingMode::AutoFraming, "btnAutoFraming", ":/icons/icons/frame.svg", QT_TRANSLATE_NOOP("MainWindow", "AutoFraming"), "auto"},
+    {FramingMode::VoiceTracking, "btnVoiceTracking", ":/icons/icons/voice.svg", QT_TRANSLATE_NOOP("MainWindow", "VoiceTracking"), "voice"},
+    {FramingMode::SmartGallery, "btnSmartGallery", ":/icons/icons/smart.svg", QT_TRANSLATE_NOOP("MainWindow", "SmartGallery(1080P only)"), "gallery"},
 };
 
 // The row for a value, or null when the value is not a framing mode.

@@ -110,8 +110,8 @@ void MainWindow::deviceNotFound()
     // online and the upgrade device is not held after it has gone.
     hidio::closeHandle(m_cameraProbe);
     hidio::closeHandle(m_updProbe);
-    ui->deviceNameLabel->setText(QStringLiteral("Device: Not Found"));
-    ui->statusLabel->setText(QStringLiteral("Status: Disconnected"));
+    ui->deviceNameLabel->setText(tr("Device: Not Found"));
+    ui->statusLabel->setText(tr("Status: Disconnected"));
     ui->deviceNameLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
     ui->statusLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
     // The interfaces of a device that has gone are dead; nothing may be
@@ -138,7 +138,7 @@ void MainWindow::holdProbe(Identity identity, hid_device *probe)
 void MainWindow::showConnected(const QString &device, const char *sheet)
 {
     ui->deviceNameLabel->setText(device);
-    ui->statusLabel->setText(QStringLiteral("Status: Connected"));
+    ui->statusLabel->setText(tr("Status: Connected"));
     setStatusLabels(QString::fromUtf8(sheet));
 }
 
@@ -146,7 +146,10 @@ void MainWindow::connectCamera(hid_device *probe)
 {
     holdProbe(Identity::Camera, probe);
     m_cameraConnected = true;
-    showConnected(QStringLiteral("Device: AI_CAMERA"), styles::kStatusCamera);
+    //: The first status line. %1 is the name the camera gives itself, or
+    //: AI_CAMERA (the camera) or UPD_DEVICES (the camera in its firmware
+    //: upgrade mode) until it has said; those two stay as they are.
+    showConnected(tr("Device: %1").arg(QStringLiteral("AI_CAMERA")), styles::kStatusCamera);
 
     closeInterfaces();
     // An upgrade still under way on the upgrade device cannot go on with
@@ -165,7 +168,7 @@ void MainWindow::connectUpgradeDevice(hid_device *probe)
     holdProbe(Identity::Upgrade, probe);
     m_updConnected = true;
     showUpgradeModeLabel();
-    showConnected(QStringLiteral("Device: UPD_DEVICES"), styles::kStatusUpgrade);
+    showConnected(tr("Device: %1").arg(QStringLiteral("UPD_DEVICES")), styles::kStatusUpgrade);
 
     closeInterfaces();
     openInterfaces(Identity::Upgrade);

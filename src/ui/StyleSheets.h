@@ -55,7 +55,9 @@ inline const char *const kActionButton =
     " border: none;"
     " }" CAMERA_CONFIG_TEAL_BUTTON_STATES;
 
-// LPF, REF and Refresh: pinned to 60 by 10 pixels of content.
+// LPF, REF and Refresh: 10 pixels of content high and 60 wide, wider only
+// for a text that needs more room (a translation, or a wide font), which a
+// fixed width would cut off. The window keeps them from growing further.
 inline const char *const kSmallButton =
     "QPushButton {"
     " background-color: #00D1B2;"
@@ -67,7 +69,6 @@ inline const char *const kSmallButton =
     " min-height: 10px;"
     " max-height: 10px;"
     " min-width: 60px;"
-    " max-width: 60px;"
     " }" CAMERA_CONFIG_TEAL_BUTTON_STATES;
 
 #undef CAMERA_CONFIG_TEAL_BUTTON_STATES

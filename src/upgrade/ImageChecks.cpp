@@ -15,6 +15,7 @@ namespace {
 const RefusalText kRefusalTexts[] = {
     {Refusal::None, "", ""},
     {Refusal::NotBinChoice, QT_TRANSLATE_NOOP("MainWindow", "Invalid File"), QT_TRANSLATE_NOOP("MainWindow", "Please select a .bin file.")},
+    //: Title of warnings about the firmware upgrade; UPD is the camera in its upgrade mode.
     {Refusal::NotInUpgradeMode, QT_TRANSLATE_NOOP("MainWindow", "upd info"), QT_TRANSLATE_NOOP("MainWindow", "UPD Not Connect, Pls Enter UPD First!")},
     {Refusal::NoFileChosen, QT_TRANSLATE_NOOP("MainWindow", "No File"), QT_TRANSLATE_NOOP("MainWindow", "No update file selected.")},
     {Refusal::FileMissing, QT_TRANSLATE_NOOP("MainWindow", "File Not Found"), QT_TRANSLATE_NOOP("MainWindow", "Selected file does not exist.")},

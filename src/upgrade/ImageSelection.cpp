@@ -14,8 +14,11 @@
 
 void MainWindow::on_SelectFile_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("选择文件"), QDir::currentPath(),
-                                                      tr("Binary Files (*.bin);"));
+    //: Title of the file dialog for choosing the firmware image ("Choose a file").
+    const QString caption = tr("选择文件");
+    //: The file dialog's filter. Keep "(*.bin)" and the closing semicolon as they are.
+    const QString filter = tr("Binary Files (*.bin);");
+    const QString path = QFileDialog::getOpenFileName(this, caption, QDir::currentPath(), filter);
     if (path.isEmpty())
         return;
     if (showRefusal(imagecheck::checkChoice(path)))

@@ -1,5 +1,6 @@
 #include "SleepInhibitor.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -17,8 +18,13 @@ const char kPath[] = "/org/freedesktop/login1";
 const char kInterface[] = "org.freedesktop.login1.Manager";
 // Sleep and shutdown both cut the camera off in the middle of a write.
 const char kWhat[] = "sleep:shutdown";
-const char kWho[] = "Kelvora Camera 2 Config";
-const char kWhy[] = "Updating the camera's firmware; an interruption could leave the camera unusable";
+// The desktop shows these two to a user who tries to sleep or shut down;
+// they are translated in the window's context.
+//: The program's name, as the desktop shows it when asking the user to wait before sleep or shutdown.
+const char kWho[] = QT_TRANSLATE_NOOP("MainWindow", "Kelvora Camera 2 Config");
+//: Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.
+const char kWhy[] = QT_TRANSLATE_NOOP("MainWindow",
+                                      "Updating the camera's firmware; an interruption could leave the camera unusable");
 const char kMode[] = "block";
 // logind answers at once; a bus that does not answer within this time is
 // not worth waiting for, the upgrade has long gone on without the lock.
@@ -48,7 +54,8 @@ void SleepInhibitor::take()
     }
     QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(kService), QLatin1String(kPath),
                                                       QLatin1String(kInterface), QStringLiteral("Inhibit"));
-    call << QLatin1String(kWhat) << QLatin1String(kWho) << QLatin1String(kWhy) << QLatin1String(kMode);
+    call << QLatin1String(kWhat) << QCoreApplication::translate("MainWindow", kWho)
+         << QCoreApplication::translate("MainWindow", kWhy) << QLatin1String(kMode);
     m_pending = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), this);
     connect(m_pending, &QDBusPendingCallWatcher::finished, this, &SleepInhibitor::answered);
 }

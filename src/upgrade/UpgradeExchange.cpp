@@ -88,7 +88,7 @@ void MainWindow::handleUpgradeStartAck(quint8 status)
     m_uploadedBytes = 0;
     m_uploadChecksum = 0;
     setProgressChunkColor(QString::fromLatin1(styles::kUploadChunkColor));
-    ui->DOWNLOAD->setText(QStringLiteral("DOWNLOAD:"));
+    ui->DOWNLOAD->setText(tr("DOWNLOAD:"));
     m_uploadTimer->start();
     qDebug() << "Upload initiated.";
 }
@@ -209,7 +209,8 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
 {
     const int shown = qMin<int>(percent, 100);
     setProgressChunkColor(QString::fromLatin1(styles::kDeviceChunkColor));
-    ui->DOWNLOAD->setText(QStringLiteral("UPGRADE:"));
+    //: Names the progress bar while the device installs the new firmware.
+    ui->DOWNLOAD->setText(tr("UPGRADE:"));
     ui->DownloadProgress->setValue(shown);
     qDebug() << "Upgrade progress:" << shown << "%";
     // While an image is being announced or streamed, a report of the end

@@ -16,7 +16,8 @@ void MainWindow::on_upgradeMode_clicked()
     }
     m_upgradePanelVisible = true;
     setProgressChunkColor(QString::fromLatin1(styles::kDeviceChunkColor));
-    ui->DOWNLOAD->setText(QStringLiteral("DOWNLOAD:"));
+    //: Names the progress bar while the firmware image is sent to the device.
+    ui->DOWNLOAD->setText(tr("DOWNLOAD:"));
     ui->DownloadProgress->setValue(0);
     setUpgradePanelVisible(true);
 }
