@@ -101,9 +101,11 @@ Walk walkWindow()
     Walk walk;
     WindowHarness h;
     const auto note = [&](const QString &state) {
-        // The height fit and the layout run from the event loop.
+        // The height fit runs from a zero-delay timer and the layouts from
+        // posted events: let the one run, then lay out what is pending.
         QCoreApplication::processEvents();
-        QTest::qWait(50);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
         const QMap<QString, QString> texts = visibleTexts(h.window.get());
         for (auto it = texts.cbegin(); it != texts.cend(); ++it)
             walk.texts.insert(state + QLatin1Char('/') + it.key(), it.value());
