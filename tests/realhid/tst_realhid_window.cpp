@@ -8,19 +8,17 @@
 #include "LogCapture.h"
 #include "MainWindow.h"
 #include "ModalWatcher.h"
+#include "UeventLog.h"
 #include "ui/StyleSheets.h"
 
 #include <hidapi/hidapi.h>
-#include <libudev.h>
 
 #include <QAbstractButton>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -152,60 +150,6 @@ bool everyHandleClosedOnce(RealWindow &w)
     auto camera = w.bus.camera();
     return camera->openHandleCount() == 0 && camera->totalOpened() == camera->totalClosed();
 }
-
-// The emulated bus's uevents, as a udev monitor in this process hears them.
-class UeventLog
-{
-public:
-    struct Event
-    {
-        QByteArray action;
-        QByteArray syspath;
-        qint64 atMs = 0;
-    };
-
-    UeventLog()
-        : m_udev(udev_new())
-    {
-        m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
-        udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr);
-        udev_monitor_enable_receiving(m_monitor);
-        m_clock.start();
-        m_notifier = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { take(); });
-    }
-    ~UeventLog()
-    {
-        m_notifier.reset();
-        udev_monitor_unref(m_monitor);
-        udev_unref(m_udev);
-    }
-    qint64 now() const { return m_clock.elapsed(); }
-    QVector<Event> withAction(const char *action) const
-    {
-        QVector<Event> found;
-        for (const Event &event : m_events) {
-            if (event.action == action)
-                found.append(event);
-        }
-        return found;
-    }
-
-private:
-    void take()
-    {
-        while (udev_device *device = udev_monitor_receive_device(m_monitor)) {
-            m_events.append({udev_device_get_action(device), udev_device_get_syspath(device), m_clock.elapsed()});
-            udev_device_unref(device);
-        }
-    }
-
-    udev *m_udev = nullptr;
-    udev_monitor *m_monitor = nullptr;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    QElapsedTimer m_clock;
-    QVector<Event> m_events;
-};
 
 } // namespace
 
