@@ -571,55 +571,60 @@ void HidrawCamera::settle()
         }
 
         removeDevice(leaving);
-        // Made here, registered below: until then no handle can reach the
-        // new nodes, since only this thread runs the program's calls.
-        std::vector<std::unique_ptr<Node>> added = addDevice(plan, target);
+        addDevice(plan, target);
 
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (auto &node : added) {
-            node->live = true;
-            node->record.present = true;
-            m_nodes.push_back(std::move(node));
-        }
         m_appliedGeneration = target;
         // Hangs the new nodes up again if the camera moved on meanwhile.
         afterChangeLocked();
     }
 }
 
-std::vector<std::unique_ptr<HidrawCamera::Node>> HidrawCamera::addDevice(const DevicePlan &plan, quint64 generation)
+void HidrawCamera::addDevice(const DevicePlan &plan, quint64 generation)
 {
-    std::vector<std::unique_ptr<Node>> added;
     if (!plan.attached || plan.interfaces.isEmpty())
-        return added;
+        return;
     Bus &bus = *m_bus;
     const int devnum = bus.nextDevnum++;
     QByteArray records = usbDeviceRecord(plan, devnum);
-    for (const DevicePlan::Interface &spec : plan.interfaces) {
+    std::vector<std::unique_ptr<Node>> batch;
+    for (int i = 0; i < plan.interfaces.size(); ++i) {
+        const DevicePlan::Interface &planned = plan.interfaces.at(i);
         auto node = std::make_unique<Node>();
         node->owner = this;
-        node->cameraPath = spec.cameraPath;
+        node->cameraPath = planned.cameraPath;
         node->vendorId = plan.vendorId;
         node->productId = plan.productId;
-        node->descriptor = reportDescriptor(spec.usagePage, spec.usage);
+        node->descriptor = reportDescriptor(planned.usagePage, planned.usage);
         node->generation = generation;
-        node->record.usagePage = spec.usagePage;
-        node->record.interfaceNumber = spec.interfaceNumber;
-        node->record.cameraInterface = !spec.cameraPath.isEmpty();
-        records += interfaceRecords(plan, spec, bus.nextMinor++, bus.nextHidId++, *node);
-        added.push_back(std::move(node));
+        node->record.usagePage = planned.usagePage;
+        node->record.interfaceNumber = planned.interfaceNumber;
+        node->record.cameraInterface = !planned.cameraPath.isEmpty();
+        records += interfaceRecords(plan, planned, bus.nextMinor++, bus.nextHidId++, *node);
+        batch.push_back(std::move(node));
+        const bool last = i + 1 == plan.interfaces.size();
+        if (!last && m_options.interfaceGap.count() == 0)
+            continue;
+        installNodes(records, std::move(batch));
+        records.clear();
+        batch.clear();
+        if (!last)
+            std::this_thread::sleep_for(m_options.interfaceGap);
     }
+}
 
+void HidrawCamera::installNodes(const QByteArray &records, std::vector<std::unique_ptr<Node>> nodes)
+{
+    Bus &bus = *m_bus;
     GError *error = nullptr;
     // Adding the records also sends their "add" uevents, parents first.
     if (!umockdev_testbed_add_from_string(bus.testbed, records.constData(), &error)) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_violations << QStringLiteral("the testbed refused the device: ") + QString::fromUtf8(error->message);
         g_clear_error(&error);
-        added.clear();
-        return added;
+        return;
     }
-    for (auto &node : added) {
+    for (auto &node : nodes) {
         auto *handler = static_cast<RealHidNodeHandler *>(g_object_new(realhid_node_handler_get_type(), nullptr));
         handler->node = node.get();
         node->handler = &handler->parent;
@@ -640,7 +645,13 @@ std::vector<std::unique_ptr<HidrawCamera::Node>> HidrawCamera::addDevice(const D
         const QString link = bus.root + QString::fromLatin1(node->record.devnode);
         node->ptsPath = QFile::encodeName(QFileInfo(link).symLinkTarget());
     }
-    return added;
+    // Answering from here on; a handle opened before this was turned away.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto &node : nodes) {
+        node->live = true;
+        node->record.present = true;
+        m_nodes.push_back(std::move(node));
+    }
 }
 
 void HidrawCamera::removeDevice(const std::vector<Node *> &nodes)
@@ -917,19 +928,21 @@ bool HidrawCamera::denyAccess(quint16 usagePage)
 
 UnprivilegedScope::UnprivilegedScope()
 {
+    // The real user too, which access(2) answers for; root stays the saved
+    // user, so the scope can return to it.
     if (geteuid() == 0)
-        m_switched = seteuid(kNobody) == 0;
+        m_switched = setresuid(kNobody, kNobody, 0) == 0;
 }
 
 UnprivilegedScope::~UnprivilegedScope()
 {
-    if (m_switched && seteuid(0) != 0)
+    if (m_switched && setresuid(0, 0, 0) != 0)
         qFatal("cannot return to root");
 }
 
 bool UnprivilegedScope::unprivileged() const
 {
-    return geteuid() != 0;
+    return getuid() != 0 && geteuid() != 0;
 }
 
 } // namespace realhid

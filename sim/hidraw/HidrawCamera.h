@@ -8,12 +8,15 @@
 // consumer-control interface a composite camera also carries.
 //
 // Three threads take part. The test's own thread owns the testbed and makes
-// every change to the emulated bus, between the program's own calls, so the
-// program never sees a device half-made. umockdev's worker thread answers
-// the program's ioctls, writes and reads on the nodes. A camera thread runs
-// the camera's schedule (late replies, progress, the return in upgrade
-// mode) and hangs a node up the moment its device leaves. The camera's
-// state is shared by all three behind one lock: reach it through camera().
+// every change to the emulated bus; a program on that thread (the window)
+// sees each change between its own calls, never a device half-made, while
+// a program on a thread of its own (a command-line command) sees the bus
+// change under it, as a process sees the kernel's. umockdev's worker
+// thread answers the program's ioctls, writes and reads on the nodes. A
+// camera thread runs the camera's schedule (late replies, progress, the
+// return in upgrade mode) and hangs a node up the moment its device leaves.
+// The camera's state is shared by all three behind one lock: reach it
+// through camera().
 //
 // Reports the camera sends go into the control node's pseudo-terminal one
 // at a time; the next goes in only once the program has read the last, so
@@ -88,6 +91,11 @@ public:
         int consumerInterface = 2;
         // After CAMERA_ENTER_UPD the upgrade device is back this much later.
         std::chrono::milliseconds upgradeReturnDelay = 1000ms;
+        // A device that comes on the bus shows its interfaces this far
+        // apart, one after the other, as the kernel adds them; 0 for all at
+        // once. The pause is taken in settle(), so only a program that runs
+        // on another thread can see a device half-arrived.
+        std::chrono::milliseconds interfaceGap = 0ms;
     };
 
     // Starts a fresh testbed with nothing attached. Must run under the
@@ -159,7 +167,9 @@ private:
     DevicePlan planLocked() const;
     // The emulated bus, on the owning thread only.
     void removeDevice(const std::vector<Node *> &nodes);
-    std::vector<std::unique_ptr<Node>> addDevice(const DevicePlan &plan, quint64 generation);
+    void addDevice(const DevicePlan &plan, quint64 generation);
+    // Puts the nodes' records on the bus, then lets them answer.
+    void installNodes(const QByteArray &records, std::vector<std::unique_ptr<Node>> nodes);
     QByteArray interfaceRecords(const DevicePlan &plan, const DevicePlan::Interface &spec, int minor, int hidId,
                                 Node &node);
 
@@ -188,8 +198,9 @@ private:
 };
 
 // Runs this process as an unprivileged user while in scope, when it runs as
-// root; a user without access to a node then meets the kernel's own
-// refusal. As any other user it changes nothing.
+// root: its real and effective user both, as for a user who logged in, so
+// that access(2) and open(2) answer alike. A user without access to a node
+// then meets the kernel's own refusal. As any other user it changes nothing.
 class UnprivilegedScope
 {
 public:
