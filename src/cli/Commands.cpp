@@ -97,6 +97,12 @@ QString deviceLabel(const Device &device)
     return text;
 }
 
+// Whether the device lists a control and a data interface.
+bool listsBothInterfaces(const Device &device)
+{
+    return discovery::chooseInterfaces(device.interfaces, QVector<bool>(device.interfaces.size(), true)).complete();
+}
+
 QJsonValue textOrNull(const QString &text, bool known)
 {
     return known ? QJsonValue(text) : QJsonValue();
@@ -478,9 +484,14 @@ private:
         for (;;) {
             m_link.drain();
             const QVector<Device> now = attachedDevices();
-            if (const Device *device = sameDeviceAfterSwitch(now, identity, before, presentBefore)) {
+            const bool timeUp = Clock::now() >= deadline;
+            const Device *back = sameDeviceAfterSwitch(now, identity, before, presentBefore);
+            // The kernel adds a device's interfaces one after the other: it
+            // is back once it lists both that the tool uses (or, when time is
+            // up, with what it lists, for the open to say what is missing).
+            if (back && (listsBothInterfaces(*back) || timeUp)) {
                 m_link.close();
-                *found = *device;
+                *found = *back;
                 verbose(QStringLiteral("back as the %1").arg(deviceLabel(*found)));
                 return true;
             }
@@ -498,7 +509,7 @@ private:
                 m_output.notice(QStringLiteral("the camera is writing its firmware and restarting: do not unplug it. "
                                                "Waiting for it (Ctrl-C again ends the tool at once)."));
             }
-            if (Clock::now() >= deadline)
+            if (timeUp)
                 break;
             std::this_thread::sleep_for(kBusPollInterval);
         }
