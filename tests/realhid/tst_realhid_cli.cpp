@@ -1,0 +1,659 @@
+// The command-line tool as users run it: its commands linked with the
+// system's libhidapi-hidraw, finding, opening, reading and writing hidraw
+// nodes that umockdev emulates, with the virtual camera's device logic
+// behind them. Each command runs on a thread of its own, as the program
+// would in a process of its own, while this thread's event loop keeps the
+// emulated bus in step with the camera (its leaving, its return). No
+// command may hang past its time-out or end in success when the camera did
+// not do the job.
+
+#include "Bytes.h"
+#include "HidrawCamera.h"
+#include "UeventLog.h"
+
+#include "cli/Cli.h"
+
+#include <hidapi/hidapi.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include <dlfcn.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Identity;
+
+constexpr quint16 kControl = sim::kControlUsagePage;
+constexpr quint16 kData = sim::kDataUsagePage;
+constexpr quint16 kConsumer = 0x000C;
+constexpr int kImageBytesPerReport = 510;
+// 200 full data reports and a short last one.
+constexpr int kImageSize = 200 * kImageBytesPerReport + 77;
+constexpr int kDataReports = (kImageSize + kImageBytesPerReport - 1) / kImageBytesPerReport;
+const QByteArray kOldVersion("V2.1.0");
+const QByteArray kNewVersion("V2.2.0");
+const QByteArray kSerial("SIM0001");
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+    qint64 ms = 0;
+
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+    QVector<QJsonObject> jsonLines() const
+    {
+        QVector<QJsonObject> lines;
+        for (const QByteArray &line : out.trimmed().split('\n'))
+            lines.append(QJsonDocument::fromJson(line).object());
+        return lines;
+    }
+    QJsonObject error() const
+    {
+        return QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject();
+    }
+    // Every line of stdout is a JSON object (under --json).
+    bool onlyJsonOnStdout() const
+    {
+        for (const QByteArray &line : out.trimmed().split('\n')) {
+            if (!line.isEmpty() && !QJsonDocument::fromJson(line).isObject())
+                return false;
+        }
+        return true;
+    }
+};
+
+QByteArray readBack(FILE *file)
+{
+    std::fflush(file);
+    std::rewind(file);
+    QByteArray bytes;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, int(n));
+    std::fclose(file);
+    return bytes;
+}
+
+// Runs the command line on a thread of its own. A command still running
+// after `limitMs` has hung: the whole test program stops with a failure,
+// since the thread cannot be taken back.
+Run runCli(const QStringList &arguments, int limitMs = 10000)
+{
+    FILE *out = std::tmpfile();
+    FILE *err = std::tmpfile();
+    if (!out || !err)
+        qFatal("no temporary files");
+    Run result;
+    std::atomic<bool> done{false};
+    QElapsedTimer clock;
+    clock.start();
+    std::thread command([&] {
+        result.code = cli::runCli(arguments, out, err, false);
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done.load(); }, limitMs))
+        qFatal("kelvora-camera-cli %s still ran after %d ms", qPrintable(arguments.join(QLatin1Char(' '))), limitMs);
+    command.join();
+    result.ms = clock.elapsed();
+    result.out = readBack(out);
+    result.err = readBack(err);
+    return result;
+}
+
+QByteArray patternImage(int size)
+{
+    QByteArray image(size, '\0');
+    quint32 state = 88172645u;
+    for (char &byte : image) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = char(state);
+    }
+    image[0] = char(0x4B);   // the tool wants a non-zero header
+    return image;
+}
+
+QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)
+{
+    QVector<QByteArray> found;
+    for (const sim::WrittenFrame &frame : frames) {
+        if (frame.usagePage == usagePage && frame.accepted)
+            found.append(frame.bytes);
+    }
+    return found;
+}
+
+QStringList nodesOf(const QJsonObject &device)
+{
+    QStringList nodes;
+    for (const QJsonValue &entry : device.value("interfaces").toArray())
+        nodes << entry.toObject().value("node").toString();
+    return nodes;
+}
+
+QString accessOf(const QJsonObject &device, const QByteArray &node)
+{
+    for (const QJsonValue &entry : device.value("interfaces").toArray()) {
+        if (entry.toObject().value("node").toString() == QString::fromLatin1(node))
+            return entry.toObject().value("access").toString();
+    }
+    return QString();
+}
+
+// The faults the camera can meet a command with.
+enum class Fault {
+    UnplugMidUpload,
+    UnplugBeforeFirstReport,
+    UnplugWhileWriting,
+    StartRefused,
+    Silent,
+    NeverBackFromUpgradeMode,
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Identity)
+
+class RealHidCliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void listNamesTheHidrawNodes();
+    void nodeWithoutAccess_data();
+    void nodeWithoutAccess();
+    void infoInEitherIdentity();
+    void setModeIsConfirmed();
+    void enterUpgradeLeavesAndComesBack();
+    void upgradeFromNormalMode();
+    void upgradeOfACameraLeftInUpgradeMode();
+    void faultsEndInTheRightExitCode_data();
+    void faultsEndInTheRightExitCode();
+
+private:
+    // The camera in this identity, with its version and mode, on the bus.
+    void attach(Identity identity);
+    // Every node of this usage page made so far, present or gone.
+    QVector<realhid::NodeRecord> nodesWithPage(quint16 usagePage) const;
+
+    std::unique_ptr<realhid::HidrawCamera> m_bus;
+    QTemporaryDir m_dir;
+    QString m_imagePath;
+    QByteArray m_image;
+};
+
+void RealHidCliTest::initTestCase()
+{
+    QVERIFY2(realhid::HidrawCamera::underPreload(),
+             "must run under umockdev's preload library (umockdev-wrapper, or LD_PRELOAD=libumockdev-preload.so.0)");
+    // The hid_* functions the commands call are the system library's.
+    Dl_info where{};
+    QVERIFY(dladdr(reinterpret_cast<void *>(&hid_enumerate), &where) && where.dli_fname);
+    const QString library = QString::fromLocal8Bit(where.dli_fname);
+    QVERIFY2(library.contains(QLatin1String("libhidapi-hidraw.so")), qPrintable(library));
+    QVERIFY2(QString::fromLatin1(hid_version_str()).startsWith(QLatin1String("0.")), hid_version_str());
+
+    // Readable by the unprivileged user of nodeWithoutAccess too (who
+    // keeps root's groups).
+    QVERIFY(m_dir.isValid());
+    const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions searchable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_dir.path(), readable | searchable | QFile::WriteOwner));
+    m_image = patternImage(kImageSize);
+    m_imagePath = m_dir.filePath(QStringLiteral("firmware.bin"));
+    QFile file(m_imagePath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(m_image), qint64(m_image.size()));
+    file.close();
+    QVERIFY(QFile::setPermissions(m_imagePath, readable | QFile::WriteOwner));
+}
+
+void RealHidCliTest::init()
+{
+    // Each interface of a device that arrives comes a little after the one
+    // before, as the kernel adds them: longer than the tool's 50 ms between
+    // two looks at the bus, so that a command waiting for the camera's
+    // return sees it half-arrived.
+    realhid::HidrawCamera::Options options;
+    options.interfaceGap = 60ms;
+    m_bus = std::make_unique<realhid::HidrawCamera>(options);
+}
+
+void RealHidCliTest::cleanup()
+{
+    // Every handle a command opened on any node was closed again (the
+    // testbed learns of a close a moment after it happens).
+    QTRY_VERIFY_WITH_TIMEOUT(m_bus->openHandles() == 0, 3000);
+    for (const realhid::NodeRecord &node : m_bus->nodes())
+        QCOMPARE(node.opened, node.closed);
+    {
+        auto camera = m_bus->camera();
+        QCOMPARE(camera->openHandleCount(), 0);
+        QCOMPARE(camera->formatViolations(), QStringList());
+    }
+    QCOMPARE(m_bus->violations(), QStringList());
+    m_bus.reset();
+}
+
+void RealHidCliTest::attach(Identity identity)
+{
+    {
+        auto camera = m_bus->camera();
+        camera->setVersion(kOldVersion);
+        camera->setUvcName("Boardroom Camera");
+        camera->setMode(1);
+        camera->setProgressPlan({20, 60, 100}, 100ms, 300ms, kNewVersion);
+        camera->attach(identity);
+    }
+    m_bus->settle();
+}
+
+QVector<realhid::NodeRecord> RealHidCliTest::nodesWithPage(quint16 usagePage) const
+{
+    QVector<realhid::NodeRecord> found;
+    for (const realhid::NodeRecord &node : m_bus->nodes()) {
+        if (node.usagePage == usagePage)
+            found.append(node);
+    }
+    return found;
+}
+
+void RealHidCliTest::listNamesTheHidrawNodes()
+{
+    attach(Identity::Normal);
+    const QByteArray control = m_bus->presentNode(kControl).devnode;
+    const QByteArray data = m_bus->presentNode(kData).devnode;
+    const QByteArray consumer = m_bus->presentNode(kConsumer).devnode;
+
+    Run result = runCli({"--json", "list"});
+    QCOMPARE(result.code, 0);
+    const QJsonArray devices = result.json().value("devices").toArray();
+    QCOMPARE(devices.size(), 1);
+    const QJsonObject device = devices.at(0).toObject();
+    QCOMPARE(device.value("identity").toString(), QStringLiteral("camera"));
+    QCOMPARE(device.value("usb_id").toString(), QStringLiteral("2207:2008"));
+    QCOMPARE(device.value("serial").toString(), QString::fromLatin1(kSerial));
+    // The kernel's node names, in the bus's order, each one that opens.
+    QCOMPARE(nodesOf(device), (QStringList{QString::fromLatin1(control), QString::fromLatin1(data),
+                                           QString::fromLatin1(consumer)}));
+    for (const QByteArray &node : {control, data, consumer}) {
+        QVERIFY2(node.startsWith("/dev/hidraw"), node.constData());
+        QCOMPARE(accessOf(device, node), QStringLiteral("open"));
+    }
+    const QJsonArray interfaces = device.value("interfaces").toArray();
+    QCOMPARE(interfaces.at(0).toObject().value("role").toString(), QStringLiteral("control"));
+    QCOMPARE(interfaces.at(1).toObject().value("role").toString(), QStringLiteral("data"));
+    QCOMPARE(interfaces.at(2).toObject().value("role").toString(), QStringLiteral("other"));
+    QVERIFY(!result.json().contains("fix"));
+
+    result = runCli({"list"});
+    QCOMPARE(result.code, 0);
+    QVERIFY2(result.out.contains("  control  " + control), result.out.constData());
+    QVERIFY(result.out.contains("  data     " + data));
+    QVERIFY(!result.out.contains("may not open"));
+
+    // A node names its device; one that is not there names none.
+    result = runCli({"--json", "--device", QString::fromLatin1(data), "list"});
+    QCOMPARE(result.json().value("devices").toArray().size(), 1);
+    result = runCli({"--json", "--device", "/dev/hidraw999", "info"});
+    QCOMPARE(result.code, 3);
+    QCOMPARE(result.error().value("reason").toString(), QStringLiteral("no-match"));
+
+    // Looking is not opening: no node was opened by any of it.
+    for (const realhid::NodeRecord &node : m_bus->nodes())
+        QCOMPARE(node.opened, 0);
+    QVERIFY(m_bus->camera()->writtenFrames().isEmpty());
+}
+
+void RealHidCliTest::nodeWithoutAccess_data()
+{
+    QTest::addColumn<quint16>("denied");
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("control node: info") << kControl << Identity::Normal << QStringList{"info"} << 5;
+    QTest::newRow("control node: set-mode") << kControl << Identity::Normal << QStringList{"set-mode", "voice"} << 5;
+    QTest::newRow("control node: enter-upgrade") << kControl << Identity::Normal << QStringList{"enter-upgrade"} << 5;
+    // info needs the control interface only.
+    QTest::newRow("data node: info") << kData << Identity::Normal << QStringList{"info"} << 0;
+    QTest::newRow("data node: upgrade in upgrade mode") << kData << Identity::Upgrade << QStringList{"upgrade", "IMAGE"} << 5;
+}
+
+void RealHidCliTest::nodeWithoutAccess()
+{
+    QFETCH(quint16, denied);
+    QFETCH(Identity, identity);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    arguments.replaceInStrings(QStringLiteral("IMAGE"), m_imagePath);
+    attach(identity);
+    const QByteArray node = m_bus->presentNode(denied).devnode;
+    QVERIFY(m_bus->denyAccess(denied));
+    Run list;
+    Run human;
+    Run json;
+    Run command;
+    {
+        realhid::UnprivilegedScope user;
+        QVERIFY2(user.unprivileged(), "cannot switch to an unprivileged user");
+        list = runCli({"--json", "list"});
+        human = runCli({"list"});
+        json = runCli(QStringList{"--json"} + arguments);
+        command = runCli(arguments);
+    }
+
+    // list answers the question: which node this user may not open, and the fix.
+    QCOMPARE(list.code, 0);
+    const QJsonObject device = list.json().value("devices").toArray().at(0).toObject();
+    for (const QString &listed : nodesOf(device))
+        QCOMPARE(accessOf(device, listed.toLatin1()), listed.toLatin1() == node ? QStringLiteral("denied") : QStringLiteral("open"));
+    const QString fix = list.json().value("fix").toVariant().toStringList().join(QLatin1Char('\n'));
+    QVERIFY2(fix.contains(QLatin1String("70-com.kelvora.CameraConfig.rules")), qPrintable(fix));
+    QVERIFY(fix.contains(QLatin1String("udevadm control --reload-rules")));
+    QCOMPARE(human.code, 0);
+    QVERIFY2(human.out.contains(node + QByteArray(20 - node.size(), ' ') + " this user may not open it"), human.out.constData());
+    QVERIFY(human.out.contains("udevadm trigger --subsystem-match=hidraw"));
+
+    QVERIFY2(json.code == code, json.err.constData());
+    QVERIFY2(command.code == code, command.err.constData());
+    if (code == 0)
+        return;
+    // No result (an upgrade has said which phase it reached).
+    QVERIFY(json.onlyJsonOnStdout());
+    QVERIFY(!json.out.contains("\"result\""));
+    QCOMPARE(json.error().value("kind").toString(), QStringLiteral("no-access"));
+    QCOMPARE(json.error().value("reason").toString(), QStringLiteral("permission-denied"));
+    QCOMPARE(json.error().value("node").toString(), QString::fromLatin1(node));
+    QVERIFY(json.error().value("hints").toVariant().toStringList().join(QLatin1Char('\n')).contains(QLatin1String("udevadm")));
+    QVERIFY2(command.err.contains("this user may not open " + node), command.err.constData());
+    QVERIFY(command.err.contains("70-com.kelvora.CameraConfig.rules"));
+    // Nothing reached the camera: no request, no image byte, no switch.
+    QVERIFY(framesOn(m_bus->camera()->writtenFrames(), kData).isEmpty());
+    QCOMPARE(m_bus->camera()->identity(), identity);
+    if (denied == kControl)
+        QVERIFY(m_bus->camera()->writtenFrames().isEmpty());
+}
+
+void RealHidCliTest::infoInEitherIdentity()
+{
+    attach(Identity::Normal);
+    Run result = runCli({"--json", "info"});
+    QCOMPARE(result.code, 0);
+    QJsonObject json = result.json();
+    QCOMPARE(json.value("identity").toString(), QStringLiteral("camera"));
+    QCOMPARE(json.value("name").toString(), QStringLiteral("Boardroom Camera"));
+    QCOMPARE(json.value("version").toString(), QString::fromLatin1(kOldVersion));
+    QCOMPARE(json.value("mode").toObject().value("keyword").toString(), QStringLiteral("auto"));
+    QCOMPARE(nodesOf(json.value("device").toObject()).first(), QString::fromLatin1(m_bus->presentNode(kControl).devnode));
+    // The window's four requests on the control interface, nothing on the others.
+    QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kControl),
+             (QVector<QByteArray>{commandFrame(0x27, 0x00), commandFrame(0x20, 0x06), commandFrame(0x20, 0xC6),
+                                  commandFrame(0x20, 0xB0)}));
+    QCOMPARE(m_bus->camera()->writtenFrames().size(), 4);
+    QCOMPARE(m_bus->presentNode(kControl).truncatedReads, 0);
+
+    result = runCli({"info"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, QByteArray("Camera:   Boardroom Camera\nIdentity: camera (normal mode), serial SIM0001\n"
+                                    "Firmware: V2.1.0\nFraming:  auto (AutoFraming, value 1)\n"));
+    QVERIFY(result.err.isEmpty());
+
+    {
+        auto camera = m_bus->camera();
+        camera->detach();
+        camera->attach(Identity::Upgrade);
+    }
+    m_bus->settle();
+    result = runCli({"--json", "info"});
+    QCOMPARE(result.code, 0);
+    json = result.json();
+    QCOMPARE(json.value("identity").toString(), QStringLiteral("upgrade"));
+    QCOMPARE(json.value("version").toString(), QString::fromLatin1(kOldVersion));
+    QVERIFY(json.value("mode").isNull());
+    QCOMPARE(json.value("device").toObject().value("usb_id").toString(), QStringLiteral("1d6b:0102"));
+}
+
+void RealHidCliTest::setModeIsConfirmed()
+{
+    attach(Identity::Normal);
+    Run result = runCli({"--json", "set-mode", "voice"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.json().value("changed").toBool(), true);
+    QCOMPARE(result.json().value("previous").toObject().value("keyword").toString(), QStringLiteral("auto"));
+    QCOMPARE(result.json().value("mode").toObject().value("value").toInt(), 2);
+    QCOMPARE(int(m_bus->camera()->mode()), 2);
+    // Asked, set, and asked again to confirm.
+    QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kControl),
+             (QVector<QByteArray>{commandFrame(0x20, 0xB0), commandFrame(0x20, 0x96, QByteArray(1, char(2))),
+                                  commandFrame(0x20, 0xB0)}));
+
+    result = runCli({"set-mode", "voice"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.out, QByteArray("The camera is already in voice (VoiceTracking, value 2).\n"));
+    QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kControl).size(), 4);
+}
+
+void RealHidCliTest::enterUpgradeLeavesAndComesBack()
+{
+    attach(Identity::Normal);
+    const QSet<QByteArray> normalNodes{m_bus->syspathOf(kControl), m_bus->syspathOf(kData), m_bus->syspathOf(kConsumer)};
+    UeventLog uevents;
+    const qint64 started = uevents.now();
+    Run result = runCli({"--json", "enter-upgrade"});
+    QVERIFY2(result.code == 0, result.err.constData());
+    QCOMPARE(result.json().value("changed").toBool(), true);
+    const QJsonObject device = result.json().value("device").toObject();
+    QCOMPARE(device.value("identity").toString(), QStringLiteral("upgrade"));
+    QCOMPARE(device.value("usb_id").toString(), QStringLiteral("1d6b:0102"));
+    QCOMPARE(nodesOf(device), (QStringList{QString::fromLatin1(m_bus->presentNode(kControl).devnode),
+                                           QString::fromLatin1(m_bus->presentNode(kData).devnode)}));
+    QCOMPARE(m_bus->camera()->identity(), Identity::Upgrade);
+    QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kControl), QVector<QByteArray>{commandFrame(0x20, 0xD3)});
+
+    // The camera left at once, its three nodes removed with their uevents,
+    // and came back as the upgrade device's two nodes a second later.
+    QTRY_COMPARE(uevents.withAction("add").size(), 2);
+    const auto removed = uevents.withAction("remove");
+    const auto added = uevents.withAction("add");
+    QCOMPARE(removed.size(), 3);
+    QCOMPARE((QSet<QByteArray>{removed.at(0).syspath, removed.at(1).syspath, removed.at(2).syspath}), normalNodes);
+    QCOMPARE((QSet<QByteArray>{added.at(0).syspath, added.at(1).syspath}),
+             (QSet<QByteArray>{m_bus->syspathOf(kControl), m_bus->syspathOf(kData)}));
+    QVERIFY(removed.last().atMs <= added.first().atMs);
+    const qint64 back = added.first().atMs - started;
+    QVERIFY2(back >= 1000 && back <= 3500, qPrintable(QString::number(back)));
+    QVERIFY2(removed.first().atMs - started < 1000, qPrintable(QString::number(removed.first().atMs - started)));
+    // The command waited for the return, and no longer than it takes.
+    QVERIFY2(result.ms >= 1000 && result.ms < 5000, qPrintable(QString::number(result.ms)));
+
+    result = runCli({"--json", "enter-upgrade"});
+    QCOMPARE(result.code, 0);
+    QCOMPARE(result.json().value("changed").toBool(), false);
+    QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kControl).size(), 1);
+}
+
+void RealHidCliTest::upgradeFromNormalMode()
+{
+    attach(Identity::Normal);
+    const Run result = runCli({"upgrade", m_imagePath}, 20000);
+    QVERIFY2(result.code == 0, result.err.constData());
+    QVERIFY(result.err.isEmpty());
+
+    // The image arrived byte for byte, as 512-byte reports with report ID
+    // 0x22 on the upgrade device's data node, between the announcement and
+    // the completion with its byte sum.
+    {
+        auto camera = m_bus->camera();
+        QVERIFY(camera->receivedImage() == m_image);
+        QCOMPARE(camera->completeChecksum(), int(byteSumOf(m_image)));
+        QCOMPARE(camera->identity(), Identity::Normal);
+        QCOMPARE(camera->version(), kNewVersion);
+        const QVector<QByteArray> reports = framesOn(camera->writtenFrames(), kData);
+        QCOMPARE(reports.size(), kDataReports);
+        for (const QByteArray &report : reports) {
+            QCOMPARE(report.size(), 512);
+            QCOMPARE(quint8(report.at(0)), quint8(0x22));
+        }
+        const QVector<QByteArray> control = framesOn(camera->writtenFrames(), kControl);
+        QVERIFY(control.contains(commandFrame(0x20, 0xD3)));
+        const QByteArray size = QByteArray::fromHex(QByteArray::number(kImageSize, 16).rightJustified(8, '0'));
+        QVERIFY(control.contains(commandFrame(0x22, 0x00, size)));
+        QCOMPARE(control.count(commandFrame(0x22, 0x02, QByteArray(1, char(byteSumOf(m_image))))), 1);
+    }
+    const QVector<realhid::NodeRecord> dataNodes = nodesWithPage(kData);
+    QCOMPARE(dataNodes.size(), 3);   // normal, upgrade, normal again
+    QCOMPARE(dataNodes.at(0).writes, 0);
+    QCOMPARE(dataNodes.at(1).writes, kDataReports);
+
+    // What the user reads: the steps, progress to 100 % both ways, old → new.
+    const QList<QByteArray> lines = result.out.trimmed().split('\n');
+    QCOMPARE(lines.first(), QByteArray("Found the camera (normal mode), serial SIM0001, firmware V2.1.0."));
+    QVERIFY(lines.contains("The camera is in upgrade mode."));
+    QStringList upload;
+    QStringList writing;
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("upload: "))
+            upload << QString::fromUtf8(line.mid(8, line.indexOf('%') - 8).trimmed());
+        if (line.startsWith("writing firmware, do not unplug: "))
+            writing << QString::fromUtf8(line.mid(33));
+    }
+    QCOMPARE(upload, (QStringList{"0", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}));
+    QCOMPARE(writing, (QStringList{"20 %", "60 %", "100 %"}));
+    QCOMPARE(lines.last(), QByteArray("Upgraded: V2.1.0 → V2.2.0"));
+}
+
+void RealHidCliTest::upgradeOfACameraLeftInUpgradeMode()
+{
+    attach(Identity::Upgrade);
+    const QByteArray dataNode = m_bus->presentNode(kData).devnode;
+    const Run result = runCli({"--json", "upgrade", m_imagePath}, 20000);
+    QVERIFY2(result.code == 0, result.err.constData());
+    QVERIFY(result.onlyJsonOnStdout());
+
+    QStringList phases;
+    QVector<int> uploaded;
+    QVector<int> written;
+    for (const QJsonObject &line : result.jsonLines()) {
+        const QString event = line.value("event").toString();
+        if (event == QLatin1String("phase"))
+            phases << line.value("phase").toString();
+        else if (event == QLatin1String("upload"))
+            uploaded << line.value("percent").toInt();
+        else if (event == QLatin1String("device-progress"))
+            written << line.value("percent").toInt();
+    }
+    // Straight to the upload: no request to enter upgrade mode.
+    QCOMPARE(phases, (QStringList{"upgrade-mode", "uploading", "writing", "rebooting"}));
+    QCOMPARE(uploaded.size(), 101);
+    for (int i = 0; i < uploaded.size(); ++i)
+        QCOMPARE(uploaded.at(i), i);
+    QCOMPARE(written, (QVector<int>{20, 60, 100}));
+
+    const QJsonObject last = result.jsonLines().last();
+    QCOMPARE(last.value("event").toString(), QStringLiteral("result"));
+    QCOMPARE(last.value("started_in").toString(), QStringLiteral("upgrade"));
+    QCOMPARE(last.value("old_version").toString(), QString::fromLatin1(kOldVersion));
+    QCOMPARE(last.value("new_version").toString(), QString::fromLatin1(kNewVersion));
+    QCOMPARE(last.value("bytes").toInt(), kImageSize);
+    QCOMPARE(last.value("checksum").toInt(), int(byteSumOf(m_image)));
+    QCOMPARE(nodesOf(last.value("device").toObject()).first(), QString::fromLatin1(m_bus->presentNode(kControl).devnode));
+
+    {
+        auto camera = m_bus->camera();
+        QVERIFY(camera->receivedImage() == m_image);
+        QCOMPARE(camera->identity(), Identity::Normal);
+        QVERIFY(!framesOn(camera->writtenFrames(), kControl).contains(commandFrame(0x20, 0xD3)));
+    }
+    QCOMPARE(nodesWithPage(kData).first().devnode, dataNode);
+    QCOMPARE(nodesWithPage(kData).first().writes, kDataReports);
+}
+
+void RealHidCliTest::faultsEndInTheRightExitCode_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("sent");         // image bytes the error says the camera took; -1: not said
+    QTest::addColumn<int>("limitMs");      // the longest the command may take
+
+    const QStringList upgrade{"--timeout", "2", "upgrade", "IMAGE"};
+    QTest::newRow("unplugged mid-upload")
+        << Fault::UnplugMidUpload << Identity::Upgrade << upgrade << "write-failed" << 100 * kImageBytesPerReport << 5000;
+    QTest::newRow("unplugged before the first data report")
+        << Fault::UnplugBeforeFirstReport << Identity::Upgrade << upgrade << "write-failed" << 0 << 5000;
+    QTest::newRow("unplugged while writing its firmware")
+        << Fault::UnplugWhileWriting << Identity::Upgrade << upgrade << "gone" << -1 << 5000;
+    QTest::newRow("upload refused") << Fault::StartRefused << Identity::Upgrade << upgrade << "start-refused" << -1 << 5000;
+    QTest::newRow("a silent camera")
+        << Fault::Silent << Identity::Normal << QStringList{"--timeout", "0.5", "info"} << "timeout" << -1 << 3000;
+    QTest::newRow("never back from upgrade mode")
+        << Fault::NeverBackFromUpgradeMode << Identity::Normal << QStringList{"--timeout", "1", "enter-upgrade"}
+        << "did-not-return" << -1 << 4000;
+}
+
+void RealHidCliTest::faultsEndInTheRightExitCode()
+{
+    QFETCH(Fault, fault);
+    QFETCH(Identity, identity);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reason);
+    QFETCH(int, sent);
+    QFETCH(int, limitMs);
+    arguments.replaceInStrings(QStringLiteral("IMAGE"), m_imagePath);
+    attach(identity);
+    {
+        auto camera = m_bus->camera();
+        switch (fault) {
+        case Fault::UnplugMidUpload: camera->vanishAfterDataReports(100); break;
+        case Fault::UnplugBeforeFirstReport: camera->unplugDuringUpload(sim::UnplugPoint::BeforeFirstDataReport); break;
+        case Fault::UnplugWhileWriting: camera->unplugDuringUpload(sim::UnplugPoint::AtCompletion); break;
+        case Fault::StartRefused: camera->setStartAck(sim::AckMode::Immediate, 3); break;
+        case Fault::Silent: camera->setSilent(true); break;
+        case Fault::NeverBackFromUpgradeMode: camera->setUpgradeReturnDelay(std::chrono::hours(1)); break;
+        }
+    }
+
+    const Run result = runCli(QStringList{"--json"} + arguments, limitMs + 5000);
+    QVERIFY2(result.code == 6, result.err.constData());
+    QVERIFY2(result.ms < limitMs, qPrintable(QString::number(result.ms)));
+    QVERIFY(result.onlyJsonOnStdout());
+    QVERIFY(result.jsonLines().last().value("event").toString() != QLatin1String("result"));
+    const QJsonObject error = result.error();
+    QCOMPARE(error.value("kind").toString(), QStringLiteral("device"));
+    QCOMPARE(error.value("reason").toString(), reason);
+    QVERIFY(!error.value("message").toString().isEmpty());
+    if (sent >= 0)
+        QCOMPARE(error.value("sent").toInt(), sent);
+    // A cut upload never reached the completion.
+    if (fault == Fault::UnplugMidUpload || fault == Fault::UnplugBeforeFirstReport) {
+        QCOMPARE(m_bus->camera()->completeChecksum(), -1);
+        QCOMPARE(m_bus->camera()->receivedImage(), m_image.left(sent));
+    }
+}
+
+QTEST_GUILESS_MAIN(RealHidCliTest)
+#include "tst_realhid_cli.moc"
