@@ -16,6 +16,7 @@
 //
 //   bench_cli [--smoke] [--only stream|paced|list]
 
+#include "BenchCommon.h"
 #include "VirtualCamera.h"
 
 #include "cli/Cli.h"
@@ -57,35 +58,21 @@ extern "C" int __wrap_hid_write(hid_device *device, const unsigned char *data, s
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 using namespace std::chrono_literals;
 
 constexpr int kPiece = frame::kMaxDataBytes;
 constexpr qint64 kFloorFileBuffer = 64 * 1024;
 
-[[noreturn]] void fail(const QString &why)
-{
-    std::fprintf(stderr, "bench_cli FAILED: %s\n", qPrintable(why));
-    std::exit(1);
-}
-
 void row(const QString &figure, const QString &what, const QString &measured, const QString &floor, double ratio,
-         const QString &goal, const char *result)
+         const QString &goal, const QString &result)
 {
-    std::printf("ROW\t%s\t%s\t%s\t%s\t%.3fx\t%s\t%s\n", qPrintable(figure), qPrintable(what), qPrintable(measured),
-                qPrintable(floor), ratio, qPrintable(goal), result);
-    std::fflush(stdout);
-}
-
-const char *verdict(bool met)
-{
-    return met ? "met" : "MISSED";
+    printRow({figure, what, measured, floor, ratioText(ratio), goal, result});
 }
 
 void note(const QString &text)
 {
-    std::printf("NOTE\t%s\n", qPrintable(text));
-    std::fflush(stdout);
+    printNote(text);
 }
 
 QString sizeLabel(qint64 size)
@@ -94,34 +81,9 @@ QString sizeLabel(qint64 size)
                                      : QStringLiteral("%1 KiB").arg(size / 1024);
 }
 
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 QString writeImage(const QTemporaryDir &dir, qint64 size)
 {
-    const QString path = dir.filePath(QStringLiteral("bench-%1.bin").arg(size));
-    FILE *file = std::fopen(qPrintable(path), "wb");
-    if (!file)
-        fail(QStringLiteral("cannot write %1").arg(path));
-    std::vector<unsigned char> block(1 << 20);
-    quint32 state = 7;
-    for (qint64 written = 0; written < size;) {
-        for (unsigned char &byte : block) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            byte = static_cast<unsigned char>(state);
-        }
-        if (written == 0)
-            block[0] = 'K';
-        const size_t n = size_t(std::min<qint64>(qint64(block.size()), size - written));
-        std::fwrite(block.data(), 1, n, file);
-        written += qint64(n);
-    }
-    std::fclose(file);
-    return path;
+    return bench::writeImage(dir.filePath(QStringLiteral("bench-%1.bin").arg(size)), size).path;
 }
 
 // One stream: its wall time, and the part of it spent outside hid_write on
@@ -154,14 +116,7 @@ Stream toolStream(sim::VirtualCamera &camera, const QString &image, qint64 size,
     const int code = cli::runCli({QStringLiteral("--json"), QStringLiteral("-v"), QStringLiteral("upgrade"), image},
                                  out, err, false);
     const double inDataWrites = g_inDataWrites;
-    std::fflush(err);
-    std::rewind(err);
-    QByteArray log;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, err)) > 0)
-        log.append(buffer, int(n));
-    std::fclose(err);
+    const QByteArray log = cli::readBack(err);
     std::fclose(out);
     if (code != 0)
         fail(QStringLiteral("the upgrade failed (%1): %2").arg(code).arg(QString::fromUtf8(log.right(400))));
@@ -182,18 +137,9 @@ Stream floorStream(sim::VirtualCamera &camera, const QString &image, qint64 size
 {
     prepareCamera(camera);
     camera.setDataWritePace(pace);
-    hid_device *control = nullptr;
-    hid_device *data = nullptr;
-    hid_device_info *devices = hid_enumerate(sim::kUpgradeVendorId, sim::kUpgradeProductId);
-    for (hid_device_info *info = devices; info; info = info->next) {
-        if (info->usage_page == sim::kControlUsagePage && !control)
-            control = hid_open_path(info->path);
-        else if (info->usage_page == sim::kDataUsagePage && !data)
-            data = hid_open_path(info->path);
-    }
-    hid_free_enumeration(devices);
-    if (!control || !data)
-        fail(QStringLiteral("the floor could not open the interfaces"));
+    const UpgradeInterfaces opened = openUpgradeInterfaces();
+    hid_device *control = opened.control;
+    hid_device *data = opened.data;
     const auto sizeBytes = frame::bigEndianSize(quint32(size));
     const auto announce = frame::buildRequest(frame::UPGRADE_START, sizeBytes.data(), int(sizeBytes.size()));
     quint8 reply[frame::kCommandFrameSize];
@@ -212,13 +158,7 @@ Stream floorStream(sim::VirtualCamera &camera, const QString &image, qint64 size
         const size_t n = std::fread(piece, 1, sizeof piece, file);
         if (n == 0)
             break;
-        report[0] = frame::kDataReportId;
-        report[1] = 0;
-        std::memcpy(report + 2, piece, n);
-        if (n < sizeof piece)
-            std::memset(report + 2 + n, 0, sizeof piece - n);
-        for (size_t i = 0; i < n; ++i)
-            sum += piece[i];
+        fillPlainReport(report, piece, n, sum);
         if (hid_write(data, report, sizeof report) != int(sizeof report))
             fail(QStringLiteral("a floor write failed"));
     }

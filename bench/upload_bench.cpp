@@ -136,18 +136,9 @@ struct FloorTiming
 // handle of the device's data interface.
 FloorTiming floorLoop(sim::VirtualCamera &camera, const ImageFile &image, bool clearRecords)
 {
-    hid_device *control = nullptr;
-    hid_device *data = nullptr;
-    hid_device_info *devices = hid_enumerate(sim::kUpgradeVendorId, sim::kUpgradeProductId);
-    for (hid_device_info *info = devices; info; info = info->next) {
-        if (info->usage_page == sim::kControlUsagePage && !control)
-            control = hid_open_path(info->path);
-        else if (info->usage_page == sim::kDataUsagePage && !data)
-            data = hid_open_path(info->path);
-    }
-    hid_free_enumeration(devices);
-    if (!control || !data)
-        fail(QStringLiteral("the floor could not open the device's interfaces"));
+    const UpgradeInterfaces opened = openUpgradeInterfaces();
+    hid_device *control = opened.control;
+    hid_device *data = opened.data;
 
     // The device takes data reports only inside an announced upload. Its
     // acknowledgement is read here, so the window never sees it.
@@ -173,13 +164,7 @@ FloorTiming floorLoop(sim::VirtualCamera &camera, const ImageFile &image, bool c
         const std::size_t n = std::fread(piece, 1, sizeof piece, file);
         if (n == 0)
             break;
-        report[0] = frame::kDataReportId;
-        report[1] = 0;
-        std::memcpy(report + 2, piece, n);
-        if (n < sizeof piece)
-            std::memset(report + 2 + n, 0, sizeof piece - n);
-        for (std::size_t i = 0; i < n; ++i)
-            sum += piece[i];
+        fillPlainReport(report, piece, n, sum);
         if (hid_write(data, report, sizeof report) != int(sizeof report))
             fail(QStringLiteral("the floor's write %1 failed").arg(reports));
         ++reports;

@@ -37,18 +37,6 @@ struct Run
     QJsonObject error() const { return QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject(); }
 };
 
-QByteArray readBack(FILE *file)
-{
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, int(n));
-    std::fclose(file);
-    return bytes;
-}
 
 Run run(const QStringList &arguments, bool terminal = false)
 {
@@ -61,8 +49,8 @@ Run run(const QStringList &arguments, bool terminal = false)
     Run result;
     result.code = cli::runCli(arguments, out, err, terminal);
     result.ms = clock.elapsed();
-    result.out = readBack(out);
-    result.err = readBack(err);
+    result.out = cli::readBack(out);
+    result.err = cli::readBack(err);
     return result;
 }
 
@@ -585,8 +573,8 @@ void CliCommandsTest::progressOnTerminalAndElsewhere()
         output.deviceProgress(60);
         output.finishProgressLine();
     }
-    const QByteArray drawn = readBack(out);
-    readBack(err);
+    const QByteArray drawn = cli::readBack(out);
+    cli::readBack(err);
     QVERIFY(drawn.contains("\r[###############...............] 50.0 KiB / 100.0 KiB  50 %  25.0 KiB/s  0:02 left"));
     QVERIFY(drawn.contains("100 %  25.0 KiB/s\x1b[K"));
     QVERIFY(drawn.contains("writing firmware, do not unplug:  60 %"));

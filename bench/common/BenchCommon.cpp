@@ -200,4 +200,32 @@ hid_device *openCameraControlInterface()
     return control;
 }
 
+void fillPlainReport(quint8 *report, const quint8 *piece, std::size_t n, unsigned &sum)
+{
+    constexpr std::size_t kPiece = 510;
+    report[0] = 0x22;
+    report[1] = 0;
+    std::memcpy(report + 2, piece, n);
+    if (n < kPiece)
+        std::memset(report + 2 + n, 0, kPiece - n);
+    for (std::size_t i = 0; i < n; ++i)
+        sum += piece[i];
+}
+
+UpgradeInterfaces openUpgradeInterfaces()
+{
+    UpgradeInterfaces opened;
+    hid_device_info *devices = hid_enumerate(discovery::kUpgradeId.vendorId, discovery::kUpgradeId.productId);
+    for (hid_device_info *info = devices; info; info = info->next) {
+        if (info->usage_page == discovery::kControlUsagePage && !opened.control)
+            opened.control = hid_open_path(info->path);
+        else if (info->usage_page == discovery::kDataUsagePage && !opened.data)
+            opened.data = hid_open_path(info->path);
+    }
+    hid_free_enumeration(devices);
+    if (!opened.control || !opened.data)
+        fail(QStringLiteral("the floor could not open the upgrade device's interfaces"));
+    return opened;
+}
+
 } // namespace bench

@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <cstddef>
 
 namespace bench {
 
@@ -72,6 +73,19 @@ void progress(const QString &text);
 // Opens the attached camera's control interface directly, as the floors do;
 // stops the run if it cannot.
 hid_device *openCameraControlInterface();
+
+// One data report built the plain way, for the floors: report ID, a zero
+// byte, the piece, zero fill. Adds the piece's bytes to `sum`.
+void fillPlainReport(quint8 *report, const quint8 *piece, std::size_t n, unsigned &sum);
+
+// The upgrade device's two interfaces, opened directly for a floor loop;
+// stops the run if either cannot be opened.
+struct UpgradeInterfaces
+{
+    hid_device *control = nullptr;
+    hid_device *data = nullptr;
+};
+UpgradeInterfaces openUpgradeInterfaces();
 
 QString number(double value, int decimals);
 QString ratioText(double ratio);

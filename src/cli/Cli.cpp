@@ -109,4 +109,17 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
     return code;
 }
 
+QByteArray readBack(FILE *file)
+{
+    std::fflush(file);
+    std::rewind(file);
+    QByteArray bytes;
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, int(n));
+    std::fclose(file);
+    return bytes;
+}
+
 } // namespace cli

@@ -4,6 +4,7 @@
 // hidapi's start and end, the command. Programs differ only in the hidapi
 // they are linked with.
 
+#include <QByteArray>
 #include <QStringList>
 
 #include <cstdio>
@@ -16,5 +17,9 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal);
 
 // The --help text.
 const char *helpText();
+
+// What a program that runs the tool in-process (a test, a benchmark) had it
+// write to a temporary file: everything from the start. Closes the file.
+QByteArray readBack(FILE *file);
 
 } // namespace cli

@@ -20,41 +20,48 @@ QString translated(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
-// A label that tells the state of the connection, read as a status line
-// whose name is the label's text; it announces each change of that text.
-class StatusLine : public QAccessibleWidget
+// An interface named by the widget's visible text, unless an accessible
+// name was set.
+class NamedByText : public QAccessibleWidget
 {
 public:
-    explicit StatusLine(QLabel *label)
-        : QAccessibleWidget(label, QAccessible::StatusBar)
-    {
-    }
+    using QAccessibleWidget::QAccessibleWidget;
 
     QString text(QAccessible::Text kind) const override
     {
         if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return static_cast<const QLabel *>(widget())->text();
+            return visibleText();
         return QAccessibleWidget::text(kind);
     }
+
+protected:
+    virtual QString visibleText() const = 0;
+};
+
+// A label that tells the state of the connection, read as a status line
+// whose name is the label's text; it announces each change of that text.
+class StatusLine : public NamedByText
+{
+public:
+    explicit StatusLine(QLabel *label)
+        : NamedByText(label, QAccessible::StatusBar)
+    {
+    }
+
+protected:
+    QString visibleText() const override { return static_cast<const QLabel *>(widget())->text(); }
 };
 
 // A framing-mode button: one choice of four, checked when selected. Its
 // actions click it as the mouse does. Qt's own interface for a checkable
 // button would only flip the check mark, without the click that selects
 // the mode in the window.
-class ModeChoice : public QAccessibleWidget
+class ModeChoice : public NamedByText
 {
 public:
     explicit ModeChoice(QAbstractButton *button)
-        : QAccessibleWidget(button, QAccessible::RadioButton)
+        : NamedByText(button, QAccessible::RadioButton)
     {
-    }
-
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return button()->text();
-        return QAccessibleWidget::text(kind);
     }
 
     QAccessible::State state() const override
@@ -82,6 +89,9 @@ public:
         }
         QAccessibleWidget::doAction(action);
     }
+
+protected:
+    QString visibleText() const override { return button()->text(); }
 
 private:
     QAbstractButton *button() const { return static_cast<QAbstractButton *>(widget()); }

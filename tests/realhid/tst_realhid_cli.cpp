@@ -77,18 +77,6 @@ struct Run
     }
 };
 
-QByteArray readBack(FILE *file)
-{
-    std::fflush(file);
-    std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, int(n));
-    std::fclose(file);
-    return bytes;
-}
 
 // Runs the command line on a thread of its own. A command still running
 // after `limitMs` has hung: the whole test program stops with a failure,
@@ -111,8 +99,8 @@ Run runCli(const QStringList &arguments, int limitMs = 10000)
         qFatal("kelvora-camera-cli %s still ran after %d ms", qPrintable(arguments.join(QLatin1Char(' '))), limitMs);
     command.join();
     result.ms = clock.elapsed();
-    result.out = readBack(out);
-    result.err = readBack(err);
+    result.out = cli::readBack(out);
+    result.err = cli::readBack(err);
     return result;
 }
 
