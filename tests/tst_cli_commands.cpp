@@ -4,6 +4,7 @@
 // past its time-out or end in success when the camera did not do the job.
 
 #include "VirtualCamera.h"
+#include "support/CliRun.h"
 
 #include "cli/Cli.h"
 #include "cli/Output.h"
@@ -25,17 +26,7 @@ namespace {
 constexpr int kImageSize = 5000;   // ten data reports, the last one short
 const QByteArray kNewVersion("V9.9.9");
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    qint64 ms = 0;
-
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-    QJsonObject lastJsonLine() const { return QJsonDocument::fromJson(out.trimmed().split('\n').last()).object(); }
-    QJsonObject error() const { return QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject(); }
-};
+using Run = CliRun;
 
 
 Run run(const QStringList &arguments, bool terminal = false)

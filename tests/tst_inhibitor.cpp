@@ -53,13 +53,15 @@ QVector<Inhibitor> inhibitors()
     return list;
 }
 
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
 QByteArray patternImage(int size)
 {
-    QByteArray image(size, '\0');
-    for (int i = 0; i < size; ++i)
-        image[i] = char((i * 31 + 7) & 0xFF);
-    image[0] = char(0x5A);
-    return image;
+    return noiseImage(size);
 }
 
 // What ends the upgrade in a row of the test.
@@ -135,13 +137,8 @@ void InhibitorTest::withoutLogindTheUpgradeGoesOn()
     QVERIFY(h.connect(sim::Identity::Upgrade));
     h.click("upgradeMode");
     const QString path = m_dir.filePath(QStringLiteral("image.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(patternImage(3000));
-    file.close();
-    h.modals.queueFile(path);
-    h.click("SelectFile");
-    h.modals.clear();
+    QVERIFY(writeFile(path, patternImage(3000)));
+    QVERIFY(h.chooseImage(path));
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{QStringLiteral("Upgrade completed ,Device will reboot now!")},
                               10000);
@@ -177,16 +174,10 @@ void InhibitorTest::lockFollowsTheUpgrade()
     QVERIFY(h.connect(sim::Identity::Upgrade));
     h.click("upgradeMode");
     const QString path = m_dir.filePath(QStringLiteral("image.bin"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     // The rows that act in the middle of the stream get a long one.
     const bool midStream = ending == Ending::WindowClosed || ending == Ending::WriteFailure;
-    const QByteArray image = patternImage(midStream ? 4 * 1024 * 1024 : 20000);
-    file.write(image);
-    file.close();
-    h.modals.queueFile(path);
-    h.click("SelectFile");
-    h.modals.clear();
+    QVERIFY(writeFile(path, patternImage(midStream ? 4 * 1024 * 1024 : 20000)));
+    QVERIFY(h.chooseImage(path));
 
     switch (ending) {
     case Ending::WriteFailure:

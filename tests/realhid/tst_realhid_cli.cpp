@@ -8,6 +8,7 @@
 // not do the job.
 
 #include "Bytes.h"
+#include "CliRun.h"
 #include "HidrawCamera.h"
 #include "UeventLog.h"
 
@@ -47,35 +48,7 @@ const QByteArray kOldVersion("V2.1.0");
 const QByteArray kNewVersion("V2.2.0");
 const QByteArray kSerial("SIM0001");
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    qint64 ms = 0;
-
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-    QVector<QJsonObject> jsonLines() const
-    {
-        QVector<QJsonObject> lines;
-        for (const QByteArray &line : out.trimmed().split('\n'))
-            lines.append(QJsonDocument::fromJson(line).object());
-        return lines;
-    }
-    QJsonObject error() const
-    {
-        return QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject();
-    }
-    // Every line of stdout is a JSON object (under --json).
-    bool onlyJsonOnStdout() const
-    {
-        for (const QByteArray &line : out.trimmed().split('\n')) {
-            if (!line.isEmpty() && !QJsonDocument::fromJson(line).isObject())
-                return false;
-        }
-        return true;
-    }
-};
+using Run = CliRun;
 
 
 // Runs the command line on a thread of its own. A command still running
@@ -106,16 +79,7 @@ Run runCli(const QStringList &arguments, int limitMs = 10000)
 
 QByteArray patternImage(int size)
 {
-    QByteArray image(size, '\0');
-    quint32 state = 88172645u;
-    for (char &byte : image) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = char(state);
-    }
-    image[0] = char(0x4B);   // the tool wants a non-zero header
-    return image;
+    return noiseImage(size, 88172645u);
 }
 
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)

@@ -54,16 +54,7 @@ QByteArray request(quint8 group, quint8 code, const QByteArray &payload = QByteA
 
 QByteArray patternImage(int size)
 {
-    QByteArray image(size, '\0');
-    quint32 state = 2463534242u;
-    for (char &byte : image) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = char(state);
-    }
-    image[0] = char(0x5A);   // the tool wants a non-zero header
-    return image;
+    return noiseImage(size);
 }
 
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)

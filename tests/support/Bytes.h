@@ -31,3 +31,20 @@ inline QByteArray commandFrame(quint8 group, quint8 code, const QByteArray &payl
         frame[7 + i] = payload.at(i);
     return frame;
 }
+
+// A firmware image of reproducible noise (seeded) whose first byte is not
+// zero, so that the image checks take it.
+inline QByteArray noiseImage(int size, quint32 seed = 2463534242u)
+{
+    QByteArray image(size, '\0');
+    quint32 state = seed ? seed : 1;
+    for (char &byte : image) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = char(state);
+    }
+    if (size > 0)
+        image[0] = char(0x5A);
+    return image;
+}
