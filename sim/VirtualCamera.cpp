@@ -244,6 +244,8 @@ struct VirtualCamera::State
     Identity secondIdentity = Identity::Upgrade;
     bool secondListed = false;
     QVector<InterfaceSpec> interfaces = standardInterfaces();
+    Milliseconds interfaceGap{0};
+    int listedInterfaces = 0;   // of the attached device, in bus order
     std::array<bool, 2> probeFails{};
     QSet<quint16> openFailPages;
 
@@ -265,6 +267,9 @@ struct VirtualCamera::State
     Milliseconds rebootDelay = kDefaultRebootDelay;
     QByteArray newVersion = kDefaultNewVersion;
     int failDataWrites = 0;
+    quint8 failedGroup = 0;
+    quint8 failedCode = 0;
+    int failRequests = 0;
     int vanishAfter = 0;   // 0: off
     UnplugPoint unplugPoint = UnplugPoint::Never;
     bool leaveWhenRead = false;   // leave once the host has read everything queued
@@ -426,7 +431,13 @@ struct VirtualCamera::State
         ++generation;
         identity = newIdentity;
         interfaces = newInterfaces;
+        listedInterfaces = interfaceGap.count() > 0 ? std::min<int>(1, interfaces.size()) : interfaces.size();
+        for (int count = 2; count <= interfaces.size() && interfaceGap.count() > 0; ++count)
+            after(interfaceGap * (count - 1), [this, count] { listedInterfaces = std::max(listedInterfaces, count); });
     }
+
+    // The interfaces listed so far, in bus order.
+    QVector<int> listed() const { return busOrder().mid(0, listedInterfaces); }
 
     void after(Milliseconds delay, std::function<void()> action)
     {
@@ -725,6 +736,7 @@ void VirtualCamera::setOpenFails(quint16 usagePage, bool fails)
         d->openFailPages.remove(usagePage);
 }
 
+void VirtualCamera::setInterfaceGap(Milliseconds gap) { d->interfaceGap = std::max(gap, Milliseconds(0)); }
 void VirtualCamera::setVersion(const QByteArray &version) { d->version = version; }
 void VirtualCamera::setUvcName(const QByteArray &name) { d->uvcName = name; }
 void VirtualCamera::setMode(quint8 mode) { d->mode = mode; }
@@ -761,6 +773,13 @@ void VirtualCamera::setProgressPlan(const QVector<quint8> &steps, Milliseconds i
 }
 
 void VirtualCamera::failNextDataWrites(int count) { d->failDataWrites = std::max(count, 0); }
+void VirtualCamera::failNextRequests(quint8 group, quint8 code, int count)
+{
+    d->failedGroup = group;
+    d->failedCode = code;
+    d->failRequests = std::max(count, 0);
+}
+
 void VirtualCamera::vanishAfterDataReports(int count) { d->vanishAfter = std::max(count, 0); }
 void VirtualCamera::setDataWritePace(std::chrono::microseconds perReport) { d->dataWritePace = perReport; }
 void VirtualCamera::dropPendingReports() { d->reports.clear(); }
@@ -835,7 +854,7 @@ QVector<VirtualCamera::InterfaceInfo> VirtualCamera::interfacesMatching(quint16 
 {
     QVector<InterfaceInfo> found;
     if (d->answersTo(vendorId, productId)) {
-        for (const int i : d->busOrder())
+        for (const int i : d->listed())
             found.append(d->describe(i));
     }
     if (d->secondAttached && d->secondListed) {
@@ -890,7 +909,7 @@ quint64 VirtualCamera::openPath(const QByteArray &path)
     }
     if (!d->attached)
         return 0;
-    for (int i = 0; i < d->interfaces.size(); ++i) {
+    for (const int i : d->listed()) {
         if (d->path(i) == path)
             return d->openFailPages.contains(d->interfaces.at(i).usagePage) ? 0 : d->open(i);
     }
@@ -949,6 +968,11 @@ int VirtualCamera::writeReport(quint64 handle, const quint8 *data, size_t length
     }
     if (dataInterface && d->failDataWrites > 0) {
         --d->failDataWrites;
+        return refuse(QString());
+    }
+    if (live->info.usagePage == kControlUsagePage && d->failRequests > 0 && frame.bytes.size() > kCodeIndex
+        && at(frame.bytes, kGroupIndex) == d->failedGroup && at(frame.bytes, kCodeIndex) == d->failedCode) {
+        --d->failRequests;
         return refuse(QString());
     }
 

@@ -84,6 +84,11 @@ public:
     // The device leaves the bus: handles on it stay valid to close, but every
     // read and write on them returns -1, as hidapi does for a removed device.
     void detach();
+    // A device that comes on the bus (attached here, back in upgrade mode
+    // after CAMERA_ENTER_UPD, rebooted) lists its interfaces one after the
+    // other, this far apart, in the bus's order, as the kernel adds them; an
+    // interface not listed yet does not open. 0, the default: all at once.
+    void setInterfaceGap(Milliseconds gap);
     // A second device, in the given identity, also sits on the bus. It
     // answers the presence probe and nothing else; detach() or reset()
     // takes it away too.
@@ -123,6 +128,9 @@ public:
     void setProgressPlan(const QVector<quint8> &steps, Milliseconds interval,
                          Milliseconds rebootDelay, const QByteArray &newVersion);
     void failNextDataWrites(int count);
+    // The next `count` writes of this request to the control interface fail
+    // as a transfer error does; the device stays on the bus.
+    void failNextRequests(quint8 group, quint8 code, int count);
     // Leave the bus after this many more data reports have been accepted
     // (a count of 0 or less switches it off).
     void vanishAfterDataReports(int count);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QObject>
+#include <QThread>
 
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
@@ -386,6 +387,11 @@ void HidrawCamera::start(const Options &options)
     m_bus->root = QString::fromUtf8(root);
     g_free(root);
     m_context = new QObject;
+    if (options.busThread) {
+        m_busThread = std::make_unique<QThread>();
+        m_context->moveToThread(m_busThread.get());
+        m_busThread->start();
+    }
     m_appliedGeneration = camera.busGeneration();
     m_thread = std::thread([this] { cameraLoop(); });
 }
@@ -402,6 +408,10 @@ HidrawCamera::~HidrawCamera()
         m_wake.notify_all();
     }
     m_thread.join();
+    if (m_busThread) {
+        m_busThread->quit();
+        m_busThread->wait();
+    }
     delete context;
     // The testbed goes first, with umockdev's worker and the clients it
     // still holds; only then the nodes its handlers point at.
@@ -472,7 +482,7 @@ void HidrawCamera::postSettle()
     if (m_settlePosted || !m_context)
         return;
     m_settlePosted = true;
-    QMetaObject::invokeMethod(m_context, [this] { settle(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_context, [this] { settleHere(); }, Qt::QueuedConnection);
 }
 
 void HidrawCamera::deliverReportsLocked()
@@ -548,6 +558,19 @@ DevicePlan HidrawCamera::planLocked() const
 }
 
 void HidrawCamera::settle()
+{
+    QObject *context = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        context = m_context;
+    }
+    if (m_busThread && context && QThread::currentThread() != m_busThread.get())
+        QMetaObject::invokeMethod(context, [this] { settleHere(); }, Qt::BlockingQueuedConnection);
+    else
+        settleHere();
+}
+
+void HidrawCamera::settleHere()
 {
     for (;;) {
         std::vector<Node *> leaving;
@@ -647,9 +670,11 @@ void HidrawCamera::installNodes(const QByteArray &records, std::vector<std::uniq
     }
     // Answering from here on; a handle opened before this was turned away.
     std::lock_guard<std::mutex> lock(m_mutex);
+    const auto now = std::chrono::steady_clock::now();
     for (auto &node : nodes) {
         node->live = true;
         node->record.present = true;
+        node->record.arrived = now;
         m_nodes.push_back(std::move(node));
     }
 }

@@ -7,16 +7,18 @@
 // HID interface the camera has, each with its report descriptor, plus the
 // consumer-control interface a composite camera also carries.
 //
-// Three threads take part. The test's own thread owns the testbed and makes
-// every change to the emulated bus; a program on that thread (the window)
-// sees each change between its own calls, never a device half-made, while
-// a program on a thread of its own (a command-line command) sees the bus
-// change under it, as a process sees the kernel's. umockdev's worker
-// thread answers the program's ioctls, writes and reads on the nodes. A
-// camera thread runs the camera's schedule (late replies, progress, the
-// return in upgrade mode) and hangs a node up the moment its device leaves.
-// The camera's state is shared by all three behind one lock: reach it
-// through camera().
+// Several threads take part. The bus thread makes every change to the
+// emulated bus: by default the thread that made this object, so that a
+// program on that thread (the window) sees each change between its own
+// calls, never a device half-made; with Options::busThread a thread of its
+// own, as the kernel is, so that the window meets a device whose interfaces
+// arrive one after the other while it runs. A program on a thread of its own
+// (a command-line command) sees the bus change under it either way, as a
+// process sees the kernel's. umockdev's worker thread answers the program's
+// ioctls, writes and reads on the nodes. A camera thread runs the camera's
+// schedule (late replies, progress, the return in upgrade mode) and hangs a
+// node up the moment its device leaves. The camera's state is shared by all
+// of them behind one lock: reach it through camera().
 //
 // Reports the camera sends go into the control node's pseudo-terminal one
 // at a time; the next goes in only once the program has read the last, so
@@ -37,6 +39,7 @@
 #include <vector>
 
 class QObject;
+class QThread;
 
 namespace realhid {
 
@@ -53,6 +56,7 @@ struct NodeRecord
     int interfaceNumber = -1;
     bool cameraInterface = false;  // false for the consumer-control interface
     bool present = false;          // its files are on the emulated bus now
+    std::chrono::steady_clock::time_point arrived;   // when its files were put on the bus
     int opened = 0;                // handles that became usable (answered their first ioctl)
     int closed = 0;                // of those, closed again
     int refused = 0;               // handles the camera turned away
@@ -93,9 +97,12 @@ public:
         std::chrono::milliseconds upgradeReturnDelay = 1000ms;
         // A device that comes on the bus shows its interfaces this far
         // apart, one after the other, as the kernel adds them; 0 for all at
-        // once. The pause is taken in settle(), so only a program that runs
-        // on another thread can see a device half-arrived.
+        // once. The pause is taken on the bus thread, so only a program that
+        // runs on another thread can see a device half-arrived.
         std::chrono::milliseconds interfaceGap = 0ms;
+        // The bus on a thread of its own rather than the one that made this
+        // object (see above).
+        bool busThread = false;
     };
 
     // Starts a fresh testbed with nothing attached. Must run under the
@@ -129,9 +136,11 @@ public:
     };
     Access camera();
 
-    // Brings the emulated bus in line with the camera at once. Runs by
-    // itself from the event loop of the thread that made this object; a
-    // test calls it to act on a change without waiting for that loop.
+    // Brings the emulated bus in line with the camera, and returns once it
+    // is: every interface of an arriving device is there. Runs by itself on
+    // the bus thread; a test calls it to act on a change without waiting for
+    // that thread's event loop (or, with a bus thread of its own, to wait
+    // for the whole device).
     void settle();
 
     // Every node made since construction, in the order made.
@@ -158,6 +167,8 @@ public:
 
 private:
     void start(const Options &options);
+    // settle() on the bus thread.
+    void settleHere();
     // All of these run with m_mutex held.
     void afterChangeLocked();
     void hangUpLocked(Node &node);
@@ -185,7 +196,8 @@ private:
     Options m_options;
     struct Bus;
     std::unique_ptr<Bus> m_bus;          // the testbed; owning thread only
-    QObject *m_context = nullptr;        // lives on the owning thread, receives settle()
+    QObject *m_context = nullptr;        // lives on the bus thread, receives settle()
+    std::unique_ptr<QThread> m_busThread;   // when the bus has a thread of its own
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<std::unique_ptr<Node>> m_nodes;   // every node ever made, kept until the end
