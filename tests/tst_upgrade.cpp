@@ -114,7 +114,8 @@ private slots:
     void imageUnreadableMidUpload_data();
     void imageUnreadableMidUpload();
     void sizeRefusedAfterOpenReleasesImage();
-    void refusedCompletion();
+    void deviceNeverFinishes_data();
+    void deviceNeverFinishes();
     void deviceLeavesBeforeTheEnd_data();
     void deviceLeavesBeforeTheEnd();
     void departureNoticedBetweenTicks();
@@ -199,7 +200,9 @@ void UpgradeTest::checksInOrder()
     QCOMPARE(start(), QStringLiteral("upd info|UPD Not Connect, Pls Enter UPD First!"));
     // 8 comes last: only the data interface opens.
     h.camera.attach(sim::Identity::Upgrade, {sim::InterfaceSpec{0xFF01, 1, 1}});
+    h.modals.clear();
     h.refresh();
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")}, 4000);
     h.modals.clear();
     // 2: no file.
     QCOMPARE(start(), QStringLiteral("No File|No update file selected."));
@@ -634,7 +637,7 @@ void UpgradeTest::lastCheckNeedsBothInterfaces()
         h.camera.setOpenFails(quint16(refusingPage), true);
     h.camera.attach(sim::Identity::Upgrade, interfaces);
     h.refresh();
-    QCOMPARE(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")}, 4000);
     h.modals.queueFile(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
     h.click("SelectFile");
     h.camera.clearRecords();
@@ -742,19 +745,63 @@ void UpgradeTest::sizeRefusedAfterOpenReleasesImage()
     QVERIFY(h.unlocked());
 }
 
-void UpgradeTest::refusedCompletion()
+void UpgradeTest::deviceNeverFinishes_data()
 {
-    // The device takes the image and then refuses it: the user is told and
-    // gets the controls back instead of waiting for progress that never comes.
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("image refused") << "refused";
+    QTest::newRow("completion not written") << "not written";
+    QTest::newRow("device silent") << "silent";
+}
+
+void UpgradeTest::deviceNeverFinishes()
+{
+    // The device will not report its 100 %: it refused the image, never got
+    // the completion, or stopped reporting. The user is told and gets the
+    // controls back instead of waiting for progress that never comes.
+    QFETCH(QString, ending);
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
+    if (ending == QLatin1String("not written"))
+        h.camera.failNextRequests(0x22, 0x02, 1);
     const QByteArray image = patternImage(2000, 6);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
+    auto *silence = h.find<QTimer>("devicePhaseTimer");
+    QVERIFY(silence);
+
+    if (ending == QLatin1String("not written")) {
+        QTRY_COMPARE(h.modals.texts(), QStringList{QStringLiteral("Write error during upload. Abort.")});
+        QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("Upd info")});
+        QTRY_VERIFY(h.unlocked());
+        QVERIFY(!silence->isActive());
+        QCOMPARE(h.camera.receivedImage(), image);
+        QCOMPARE(h.camera.completeChecksum(), -1);
+        return;
+    }
     QTRY_VERIFY_WITH_TIMEOUT(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")), 5000);
     QVERIFY(h.locked());
     QCOMPARE(h.modals.count(), 0);
+
+    if (ending == QLatin1String("silent")) {
+        // Two minutes from the completion, each progress report starting
+        // them again.
+        QVERIFY(silence->isActive());
+        QCOMPARE(silence->interval(), 120000);
+        silence->start(5000);   // as if most of them had passed
+        h.camera.queueReply(0x22, 0x04, QByteArray(1, char(40)));
+        QVERIFY(h.drainReplies());
+        QVERIFY(silence->remainingTime() > 60000);
+        QVERIFY(h.locked());
+        silence->start(1);   // the two minutes are up
+        QTRY_COMPARE(h.modals.count(), 1);
+        QCOMPARE(h.modals.titles().first(), QStringLiteral("Upd info"));
+        QCOMPARE(h.modals.texts().first(),
+                 QStringLiteral("The device has stopped reporting its progress. Wait for it to restart; if it comes "
+                                "back in upgrade mode, start the upgrade again."));
+        QTRY_VERIFY(h.unlocked());
+        return;
+    }
 
     h.camera.queueReply(0x22, 0x03, QByteArray(1, char(7)));
     QTRY_COMPARE(h.modals.count(), 1);
@@ -763,6 +810,7 @@ void UpgradeTest::refusedCompletion()
              QStringLiteral("The device did not accept the uploaded image (error code 7). Start the upgrade again."));
     QVERIFY(h.log.contains(QStringLiteral("Upgrade file upload failed with error code: 7")));
     QTRY_VERIFY(h.unlocked());
+    QVERIFY(!silence->isActive());
 
     // Only once: a repeated refusal after that is logged and nothing more.
     h.camera.queueReply(0x22, 0x03, QByteArray(1, char(7)));
@@ -773,10 +821,13 @@ void UpgradeTest::refusedCompletion()
 void UpgradeTest::deviceLeavesBeforeTheEnd_data()
 {
     QTest::addColumn<int>("unplugAt");    // sim::UnplugPoint, or -1: comes back as the camera
-    QTest::newRow("gone after the last report") << int(sim::UnplugPoint::AfterLastDataReport);
-    QTest::newRow("gone at the completion") << int(sim::UnplugPoint::AtCompletion);
-    QTest::newRow("gone after acknowledging it") << int(sim::UnplugPoint::AfterCompletionAck);
-    QTest::newRow("back as the camera without 100 %") << -1;
+    QTest::addColumn<QString>("box");
+    // Gone before the completion could be written: that write fails first.
+    QTest::newRow("gone after the last report") << int(sim::UnplugPoint::AfterLastDataReport)
+                                                << QStringLiteral("Write error during upload. Abort.");
+    QTest::newRow("gone at the completion") << int(sim::UnplugPoint::AtCompletion) << kDeviceLeft;
+    QTest::newRow("gone after acknowledging it") << int(sim::UnplugPoint::AfterCompletionAck) << kDeviceLeft;
+    QTest::newRow("back as the camera without 100 %") << -1 << kDeviceLeft;
 }
 
 void UpgradeTest::deviceLeavesBeforeTheEnd()
@@ -784,6 +835,7 @@ void UpgradeTest::deviceLeavesBeforeTheEnd()
     // The device phase ends with the device's 100 %; a device that leaves
     // before that ends it too, with a warning that says what to do.
     QFETCH(int, unplugAt);
+    QFETCH(QString, box);
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
@@ -793,14 +845,15 @@ void UpgradeTest::deviceLeavesBeforeTheEnd()
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Sent upload complete packet.*"))) >= 0, 5000);
-    QVERIFY(h.locked());
+    if (box == kDeviceLeft)
+        QVERIFY(h.locked());
     if (unplugAt < 0) {
         QVERIFY(h.drainReplies());
         h.camera.detach();
         h.camera.attach(sim::Identity::Normal);
     }
     // Refresh is locked: the watch timer notices.
-    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{kDeviceLeft}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{box}, 5000);
     QCOMPARE(h.modals.titles(), QStringList{QStringLiteral("Upd info")});
     QTRY_VERIFY(h.unlocked());
     QCOMPARE(h.camera.receivedImage(), image);
@@ -809,8 +862,9 @@ void UpgradeTest::deviceLeavesBeforeTheEnd()
         QCOMPARE(status->text(), QStringLiteral("Status: Connected"));
         QCOMPARE(status->styleSheet(), QString::fromUtf8(styles::kStatusCamera));
     } else {
-        QCOMPARE(status->text(), QStringLiteral("Status: Disconnected"));
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Status: Disconnected"), 3000);
         QCOMPARE(h.camera.openHandleCount(), 0);
+        QCOMPARE(h.modals.count(), 1);
     }
     QCOMPARE(h.camera.doubleCloses(), 0);
 }

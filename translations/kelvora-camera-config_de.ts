@@ -382,5 +382,9 @@
         <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
         <translation>Die Firmware der Kamera wird aktualisiert; eine Unterbrechung könnte die Kamera unbrauchbar machen</translation>
     </message>
+    <message>
+        <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
+        <translation>Das Gerät meldet keinen Fortschritt mehr. Warten Sie, bis es neu startet; wenn es im Update-Modus zurückkommt, starten Sie das Update erneut.</translation>
+    </message>
 </context>
 </TS>

@@ -382,5 +382,9 @@
         <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
         <translation>Actualizando el firmware de la cámara; una interrupción podría dejar la cámara inutilizable</translation>
     </message>
+    <message>
+        <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
+        <translation>El dispositivo ha dejado de informar de su progreso. Espere a que se reinicie; si vuelve en modo de actualización, inicie la actualización de nuevo.</translation>
+    </message>
 </context>
 </TS>

@@ -382,5 +382,9 @@
         <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
         <translation>Mise à jour du micrologiciel de la caméra&#xa0;; une interruption pourrait rendre la caméra inutilisable</translation>
     </message>
+    <message>
+        <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
+        <translation>L’appareil ne signale plus sa progression. Attendez qu’il redémarre&#xa0;; s’il revient en mode mise à jour, relancez la mise à jour.</translation>
+    </message>
 </context>
 </TS>

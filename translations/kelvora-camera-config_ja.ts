@@ -382,5 +382,9 @@
         <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
         <translation>カメラのファームウェアをアップデートしています。中断するとカメラが使えなくなるおそれがあります</translation>
     </message>
+    <message>
+        <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
+        <translation>デバイスが進行状況を報告しなくなりました。再起動するまでお待ちください。アップグレードモードで戻ってきた場合は、アップグレードをもう一度開始してください。</translation>
+    </message>
 </context>
 </TS>

@@ -382,5 +382,9 @@
         <extracomment>Why the program holds off sleep and shutdown; the desktop shows it when the user tries either.</extracomment>
         <translation>正在升级摄像头固件；中断可能导致摄像头无法使用</translation>
     </message>
+    <message>
+        <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
+        <translation>设备已停止报告进度。请等待其重启；如果它以升级模式重新出现，请重新开始升级。</translation>
+    </message>
 </context>
 </TS>

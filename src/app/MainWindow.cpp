@@ -18,9 +18,13 @@ namespace {
 constexpr std::chrono::milliseconds kWatchInterval(1500);
 constexpr std::chrono::milliseconds kLevelInterval(200);
 constexpr std::chrono::milliseconds kUploadTickInterval(1);
-// How long after the last hidraw node event the presence check runs: the
-// nodes of one device arrive within a few milliseconds of each other.
+// How long after the last hidraw node event the presence check runs, so
+// that one look takes a burst of events. A device whose interfaces come
+// further apart is waited for by the look itself.
 constexpr std::chrono::milliseconds kHotPlugSettle(30);
+// How long a device may list only some of its vendor interfaces before it
+// is connected as it is (and the user told that it cannot be opened).
+constexpr std::chrono::milliseconds kPartialDeviceWait(2000);
 constexpr int kModeIconSize = 48;
 }
 
@@ -134,6 +138,11 @@ void MainWindow::createTimers()
     m_startAckTimer->setObjectName(QStringLiteral("startAckTimer"));
     m_startAckTimer->setSingleShot(true);
     connect(m_startAckTimer, &QTimer::timeout, this, &MainWindow::onStartAckTimeout);
+
+    m_devicePhaseTimer = new QTimer(this);
+    m_devicePhaseTimer->setObjectName(QStringLiteral("devicePhaseTimer"));
+    m_devicePhaseTimer->setSingleShot(true);
+    connect(m_devicePhaseTimer, &QTimer::timeout, this, &MainWindow::onDevicePhaseSilent);
 }
 
 void MainWindow::watchSystem()
@@ -145,6 +154,11 @@ void MainWindow::watchSystem()
     m_hotPlugTimer->setSingleShot(true);
     m_hotPlugTimer->setInterval(kHotPlugSettle);
     connect(m_hotPlugTimer, &QTimer::timeout, this, &MainWindow::hotPlugSettled);
+    m_partialDeviceTimer = new QTimer(this);
+    m_partialDeviceTimer->setObjectName(QStringLiteral("partialDeviceTimer"));
+    m_partialDeviceTimer->setSingleShot(true);
+    m_partialDeviceTimer->setInterval(kPartialDeviceWait);
+    connect(m_partialDeviceTimer, &QTimer::timeout, this, &MainWindow::partialDeviceWaitOver);
     m_hotPlug = new HotPlugMonitor(this);
     m_hotPlug->setObjectName(QStringLiteral("hotPlugMonitor"));
     connect(m_hotPlug, &HotPlugMonitor::nodeChanged, this, &MainWindow::hidrawNodeChanged);

@@ -72,6 +72,9 @@ private:
 
     // ---- src/device/DeviceLink.cpp: presence, interfaces, status, polling
     void checkDevicePresence();
+    bool arrivedWhole(discovery::Identity identity);
+    void partialDeviceWaitOver();
+    bool linkWorthRetrying(discovery::Identity identity);
     void forgetDevice();
     void deviceNotFound();
     void hidrawNodeChanged(bool added, const QByteArray &node);
@@ -126,6 +129,8 @@ private:
     void handleUpgradeStartAck(quint8 status);
     void handleUploadCompleteAck(quint8 status);
     void handleUpgradeProgress(quint8 percent);
+    void endDevicePhase();
+    void onDevicePhaseSilent();
     bool stopUpgradeOnDeparture();
     void warnUpgradeInterrupted();
 
@@ -155,6 +160,15 @@ private:
     // runs once the burst is over.
     QTimer *m_hotPlugTimer = nullptr;
     bool m_ownNodeRemoved = false;
+    // A device that lists only some of its vendor interfaces is waited for
+    // this long before it is connected as it is.
+    QTimer *m_partialDeviceTimer = nullptr;
+    bool m_partialWaitOver = false;
+    // The last connect opened fewer than both interfaces (and showed the
+    // box): the vendor nodes the device listed then.
+    bool m_linkIncomplete = false;
+    QVector<QByteArray> m_incompleteLinkNodes;
+    bool m_linkBoxOpen = false;
     bool m_cameraConnected = false;
     bool m_updConnected = false;
 
@@ -178,6 +192,8 @@ private:
     int m_imageReadFailures = 0;
     QTimer *m_uploadTimer = nullptr;
     QTimer *m_startAckTimer = nullptr;
+    // Runs while the device phase lasts; restarted by each progress report.
+    QTimer *m_devicePhaseTimer = nullptr;
     quint8 m_uploadChecksum = 0;
     int m_uploadChunkSize = 510;
     int m_reportsPerTick = 2000;

@@ -34,6 +34,28 @@ hid_device *probe(Identity identity)
     return hid_open(id.vendorId, id.productId, nullptr);
 }
 
+// Every interface of the identity that the bus lists now.
+QVector<discovery::Interface> listInterfaces(Identity identity)
+{
+    const discovery::UsbId id = discovery::usbId(identity);
+    hid_device_info *devices = hid_enumerate(id.vendorId, id.productId);
+    const QVector<discovery::Interface> interfaces = discovery::interfacesFrom(devices);
+    hid_free_enumeration(devices);
+    return interfaces;
+}
+
+// The nodes of the vendor interfaces in a listing, which tell one arrival of
+// a device from the next.
+QVector<QByteArray> vendorNodes(const QVector<discovery::Interface> &interfaces)
+{
+    QVector<QByteArray> nodes;
+    for (const discovery::Interface &entry : interfaces) {
+        if (entry.usagePage == discovery::kControlUsagePage || entry.usagePage == discovery::kDataUsagePage)
+            nodes.append(entry.path);
+    }
+    return nodes;
+}
+
 } // namespace
 
 void MainWindow::on_Refresh_clicked()
@@ -54,23 +76,62 @@ void MainWindow::checkDevicePresence()
         hid_close(upgrade);
         return;
     }
-    if (presence != discovery::Presence::Nothing) {
-        // One identity is attached: the other is not connected any more, and
-        // this one is connected unless it already is.
-        const bool isCamera = presence == discovery::Presence::Camera;
-        hid_device *found = isCamera ? camera : upgrade;
-        bool &connected = isCamera ? m_cameraConnected : m_updConnected;
-        (isCamera ? m_updConnected : m_cameraConnected) = false;
-        if (connected)
-            hid_close(found);
-        else if (isCamera)
-            connectCamera(found);
-        else
-            connectUpgradeDevice(found);
+    if (presence == discovery::Presence::Nothing) {
+        m_partialDeviceTimer->stop();
+        forgetDevice();
         return;
     }
 
-    forgetDevice();
+    // One identity is attached: the other is not connected any more, and
+    // this one is connected unless it already is.
+    const bool isCamera = presence == discovery::Presence::Camera;
+    const Identity identity = isCamera ? Identity::Camera : Identity::Upgrade;
+    hid_device *found = isCamera ? camera : upgrade;
+    bool &connected = isCamera ? m_cameraConnected : m_updConnected;
+    (isCamera ? m_updConnected : m_cameraConnected) = false;
+    const bool connectNow = connected ? linkWorthRetrying(identity) : arrivedWhole(identity);
+    if (!connectNow) {
+        hid_close(found);
+        return;
+    }
+    if (isCamera)
+        connectCamera(found);
+    else
+        connectUpgradeDevice(found);
+}
+
+bool MainWindow::arrivedWhole(Identity identity)
+{
+    // A device that is still arriving is left alone until its last vendor
+    // interface is there: the next node event or watch tick looks again.
+    // One that stays incomplete is connected as it is after a while, so
+    // that the user learns from the box that it cannot be used.
+    if (discovery::listsBothVendorInterfaces(listInterfaces(identity)) || m_partialWaitOver) {
+        m_partialDeviceTimer->stop();
+        return true;
+    }
+    if (!m_partialDeviceTimer->isActive())
+        m_partialDeviceTimer->start();
+    return false;
+}
+
+void MainWindow::partialDeviceWaitOver()
+{
+    m_partialWaitOver = true;
+    checkDevicePresence();
+    m_partialWaitOver = false;
+}
+
+bool MainWindow::linkWorthRetrying(Identity identity)
+{
+    // A connect that could not open both interfaces is tried again once the
+    // device lists both under nodes it did not list then (it has finished
+    // arriving, or come back), so that it recovers without Refresh. The
+    // same listing again would only bring the same box.
+    if (!m_linkIncomplete || m_linkBoxOpen)
+        return false;
+    const QVector<discovery::Interface> interfaces = listInterfaces(identity);
+    return discovery::listsBothVendorInterfaces(interfaces) && vendorNodes(interfaces) != m_incompleteLinkNodes;
 }
 
 void MainWindow::forgetDevice()
@@ -184,6 +245,8 @@ void MainWindow::setStatusLabels(const QString &sheet)
 void MainWindow::closeInterfaces()
 {
     m_interfaceNodes.clear();
+    m_linkIncomplete = false;
+    m_incompleteLinkNodes.clear();
     m_openedDevices.removeAll(m_dataDevice);
     hidio::closeHandle(m_dataDevice);
     m_openedDevices.removeAll(m_controlDevice);
@@ -193,9 +256,7 @@ void MainWindow::closeInterfaces()
 void MainWindow::openInterfaces(Identity identity)
 {
     hid_init();
-    const discovery::UsbId id = discovery::usbId(identity);
-    hid_device_info *devices = hid_enumerate(id.vendorId, id.productId);
-    const QVector<discovery::Interface> interfaces = discovery::interfacesFrom(devices);
+    const QVector<discovery::Interface> interfaces = listInterfaces(identity);
     m_openedDevices.clear();
 
     // Every interface of the identity is opened, whatever its usage page;
@@ -221,7 +282,6 @@ void MainWindow::openInterfaces(Identity identity)
         qDebug() << "Opened interface with usage:" << hex(entry.usage)
                  << "usage_page:" << hex(entry.usagePage);
     }
-    hid_free_enumeration(devices);
 
     const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
     if (choice.control >= 0) {
@@ -246,7 +306,11 @@ void MainWindow::openInterfaces(Identity identity)
         return;
     }
 
+    m_linkIncomplete = true;
+    m_incompleteLinkNodes = vendorNodes(interfaces);
+    m_linkBoxOpen = true;
     QMessageBox::critical(this, tr("HID Error"), tr("Unable to open HID device."));
+    m_linkBoxOpen = false;
 }
 
 void MainWindow::restartPollTimer()

@@ -54,6 +54,15 @@ Presence presenceOf(bool cameraFound, bool upgradeFound)
     return Presence::Nothing;
 }
 
+bool listsBothVendorInterfaces(const QVector<Interface> &interfaces)
+{
+    const auto lists = [&interfaces](quint16 usagePage) {
+        return std::any_of(interfaces.cbegin(), interfaces.cend(),
+                           [usagePage](const Interface &entry) { return entry.usagePage == usagePage; });
+    };
+    return lists(kControlUsagePage) && lists(kDataUsagePage);
+}
+
 InterfaceChoice chooseInterfaces(const QVector<Interface> &interfaces, const QVector<bool> &opened)
 {
     InterfaceChoice choice;

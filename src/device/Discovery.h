@@ -69,6 +69,11 @@ enum class Presence {
 };
 Presence presenceOf(bool cameraFound, bool upgradeFound);
 
+// Whether an enumeration of one identity lists both vendor interfaces, the
+// control and the data interface. The kernel adds a device's interfaces one
+// after the other, so a device that has just arrived may list only some.
+bool listsBothVendorInterfaces(const QVector<Interface> &interfaces);
+
 // Which of one device's interfaces carry the commands and the data, among
 // those that opened: the last opened interface of each usage page wins.
 // Every other opened interface is of no use and is to be closed.

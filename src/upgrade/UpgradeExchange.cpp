@@ -25,6 +25,9 @@ constexpr std::chrono::milliseconds kStartAckTimeout(1000);
 // run; well under the few seconds after which a desktop calls a window
 // unresponsive.
 constexpr std::chrono::milliseconds kTickBudget(50);
+// The device writes its firmware in well under a minute and reports as it
+// goes; this long without a report, it has stopped.
+constexpr std::chrono::milliseconds kDevicePhaseSilence(120000);
 } // namespace
 
 void MainWindow::on_StartUpd_clicked()
@@ -40,7 +43,7 @@ void MainWindow::startUpgrade()
     // so that nothing of it can run on with the new image.
     m_uploadTimer->stop();
     m_uploading = false;
-    m_devicePhase = false;
+    endDevicePhase();
     m_imageReadFailures = 0;
     releaseUploadFile();
     // The image is opened before anything is announced, so that a file that
@@ -179,12 +182,36 @@ void MainWindow::finishUpload()
 {
     m_uploadTimer->stop();
     m_uploading = false;
-    m_devicePhase = true;
     const quint8 sum = m_uploadChecksum;
     const int result = sendRequest(frame::UPGRADE_UPLOAD_COMPLETE, &sum, 1);
     qDebug() << "Sent upload complete packet, writeRes:" << result << "checksum:"
              << QString::number(sum, 16);
     releaseUploadFile();
+    // Without the byte sum the device never starts writing, so no progress
+    // would ever come: the upgrade ends here as a failed data write ends it.
+    if (result < 0) {
+        abortUpload();
+        QMessageBox::warning(this, tr("Upd info"), tr("Write error during upload. Abort."));
+        return;
+    }
+    m_devicePhase = true;
+    m_devicePhaseTimer->start(kDevicePhaseSilence);
+}
+
+void MainWindow::endDevicePhase()
+{
+    m_devicePhase = false;
+    m_devicePhaseTimer->stop();
+}
+
+void MainWindow::onDevicePhaseSilent()
+{
+    qDebug() << "The device reported no progress for" << int(kDevicePhaseSilence.count() / 1000) << "s.";
+    endDevicePhase();
+    setUpgradeBusy(false);
+    QMessageBox::warning(this, tr("Upd info"),
+                         tr("The device has stopped reporting its progress. Wait for it to restart; if it "
+                            "comes back in upgrade mode, start the upgrade again."));
 }
 
 void MainWindow::handleUploadCompleteAck(quint8 status)
@@ -198,7 +225,7 @@ void MainWindow::handleUploadCompleteAck(quint8 status)
     // so nothing more comes and the user may start again.
     if (!m_devicePhase)
         return;
-    m_devicePhase = false;
+    endDevicePhase();
     setUpgradeBusy(false);
     QMessageBox::warning(this, tr("Upd info"),
                          tr("The device did not accept the uploaded image (error code %1). "
@@ -213,10 +240,12 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
     ui->DOWNLOAD->setText(tr("UPGRADE:"));
     ui->DownloadProgress->setValue(shown);
     qDebug() << "Upgrade progress:" << shown << "%";
+    if (m_devicePhase)
+        m_devicePhaseTimer->start(kDevicePhaseSilence);
     // While an image is being announced or streamed, a report of the end
     // cannot be true: the controls stay locked until the stream's own end.
     if (percent >= 100 && !m_uploadFile) {
-        m_devicePhase = false;
+        endDevicePhase();
         // The device has written its firmware and reboots: sleep is safe again.
         m_sleepInhibitor->release();
         QMessageBox::information(this, tr("Upd info"), tr("Upgrade completed ,Device will reboot now!"));
@@ -231,7 +260,7 @@ bool MainWindow::stopUpgradeOnDeparture()
     if (m_uploading) {
         abortUpload();
     } else if (m_devicePhase) {
-        m_devicePhase = false;
+        endDevicePhase();
         setUpgradeBusy(false);
     } else {
         return false;
