@@ -17,6 +17,8 @@
 
 #include <chrono>
 
+#include <signal.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -71,6 +73,8 @@ enum class Ending {
     NoAcceptance,       // the device never accepts the start
     RefusedStart,       // the device refuses the start
     RefusedCompletion,  // the device refuses the image it was sent
+    NotCompleted,       // the completion frame cannot be written
+    DeviceSilent,       // the device stops reporting its progress
     DeviceLeft,         // the device leaves before its 100 %
     WindowClosed,       // the user closes the window mid-upload
 };
@@ -88,6 +92,8 @@ private slots:
     void withoutLogindTheUpgradeGoesOn();
     void lockFollowsTheUpgrade_data();
     void lockFollowsTheUpgrade();
+    void eachUpgradeAsksForItsOwnLock_data();
+    void eachUpgradeAsksForItsOwnLock();
     void cleanupTestCase();
 
 private:
@@ -159,6 +165,8 @@ void InhibitorTest::lockFollowsTheUpgrade_data()
     QTest::newRow("no acceptance") << Ending::NoAcceptance;
     QTest::newRow("refused start") << Ending::RefusedStart;
     QTest::newRow("refused completion") << Ending::RefusedCompletion;
+    QTest::newRow("completion not written") << Ending::NotCompleted;
+    QTest::newRow("device silent") << Ending::DeviceSilent;
     QTest::newRow("device left") << Ending::DeviceLeft;
     QTest::newRow("window closed") << Ending::WindowClosed;
 }
@@ -175,7 +183,8 @@ void InhibitorTest::lockFollowsTheUpgrade()
     h.click("upgradeMode");
     const QString path = m_dir.filePath(QStringLiteral("image.bin"));
     // The rows that act in the middle of the stream get a long one.
-    const bool midStream = ending == Ending::WindowClosed || ending == Ending::WriteFailure;
+    const bool midStream = ending == Ending::WindowClosed || ending == Ending::WriteFailure
+        || ending == Ending::NotCompleted;
     QVERIFY(writeFile(path, patternImage(midStream ? 4 * 1024 * 1024 : 20000)));
     QVERIFY(h.chooseImage(path));
 
@@ -195,6 +204,10 @@ void InhibitorTest::lockFollowsTheUpgrade()
         break;
     case Ending::WindowClosed:
         h.camera.setDataWritePace(50us);
+        break;
+    case Ending::NotCompleted:
+        h.camera.setDataWritePace(50us);
+        h.camera.failNextRequests(0x22, 0x02, 1);
         break;
     default:
         break;
@@ -225,6 +238,15 @@ void InhibitorTest::lockFollowsTheUpgrade()
         h.camera.queueReply(0x22, 0x03, QByteArray(1, char(7)));
         QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 5000);
         break;
+    case Ending::NotCompleted:
+        QTRY_VERIFY_WITH_TIMEOUT(h.modals.texts().contains(QStringLiteral("Write error during upload. Abort.")), 10000);
+        break;
+    case Ending::DeviceSilent:
+        QTRY_VERIFY_WITH_TIMEOUT(h.log.contains(QStringLiteral("Upgrade file upload completed successfully.")), 10000);
+        QCOMPARE(inhibitors().size(), 1);
+        h.find<QTimer>("devicePhaseTimer")->start(1);   // its two minutes are up
+        QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 5000);
+        break;
     case Ending::DeviceLeft:
         QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
         break;
@@ -239,6 +261,71 @@ void InhibitorTest::lockFollowsTheUpgrade()
         break;
     }
     // Released: logind sees the descriptor closed and drops the lock.
+    QTRY_VERIFY_WITH_TIMEOUT(inhibitors().isEmpty(), 5000);
+}
+
+void InhibitorTest::eachUpgradeAsksForItsOwnLock_data()
+{
+    QTest::addColumn<bool>("firstRefused");
+    QTest::newRow("granted after its upgrade ended") << false;
+    QTest::newRow("refused, while the next upgrade runs") << true;
+}
+
+void InhibitorTest::eachUpgradeAsksForItsOwnLock()
+{
+    // logind answers late: the upgrade that asked has ended meanwhile (the
+    // device never accepted it), and perhaps the next has started. A lock
+    // granted then is let go at once; a refusal leaves the next upgrade to
+    // its own request, so that it does not run without the lock.
+    QFETCH(bool, firstRefused);
+    QVERIFY2(m_logind.state() == QProcess::Running, "logind is not running");
+    if (firstRefused) {
+        // The next Inhibit is refused; those after it answered as before.
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
+        call << QStringLiteral("org.freedesktop.login1.Manager") << QStringLiteral("Inhibit") << QStringLiteral("ssss")
+             << QStringLiteral("h")
+             << QStringLiteral("self.refusals = getattr(self, 'refusals', 1)\n"
+                               "if self.refusals > 0:\n"
+                               "    self.refusals -= 1\n"
+                               "    raise dbus.exceptions.DBusException('refused', name='org.freedesktop.DBus.Error.AccessDenied')\n"
+                               "import dbusmock.templates.logind as logind\n"
+                               "ret = logind.Inhibit(self, *args)\n");
+        const QDBusMessage reply = QDBusConnection::systemBus().call(call);
+        QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+    }
+    WindowHarness h;
+    h.camera.setProgressPlan({50, 100}, 300ms, std::chrono::minutes(10), "V9.9.9");
+    QVERIFY(h.connect(sim::Identity::Upgrade));
+    h.click("upgradeMode");
+    const QString path = m_dir.filePath(QStringLiteral("image.bin"));
+    QVERIFY(writeFile(path, patternImage(20000)));
+    QVERIFY(h.chooseImage(path));
+
+    // logind holds its answers while the first upgrade asks and ends.
+    const qint64 logind = m_logind.processId();
+    QVERIFY(::kill(pid_t(logind), SIGSTOP) == 0);
+    h.camera.setStartAck(sim::AckMode::Never);
+    h.click("StartUpd");
+    QTRY_VERIFY_WITH_TIMEOUT(h.modals.texts().contains(QStringLiteral("Upgrade start timeout. Abort.")), 5000);
+    if (firstRefused) {
+        h.camera.setStartAck(sim::AckMode::Immediate);
+        h.modals.clear();
+        h.click("StartUpd");
+    }
+    QVERIFY(::kill(pid_t(logind), SIGCONT) == 0);
+
+    if (!firstRefused) {
+        // The window's request went out before this list was asked for, on
+        // the same connection, so logind has granted it by now.
+        QTRY_VERIFY_WITH_TIMEOUT(inhibitors().isEmpty(), 5000);
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(inhibitors().size(), 1, 5000);
+    QVERIFY(!h.find<QWidget>("StartUpd")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(h.modals.texts().contains(QStringLiteral("Upgrade completed ,Device will reboot now!")),
+                             10000);
     QTRY_VERIFY_WITH_TIMEOUT(inhibitors().isEmpty(), 5000);
 }
 

@@ -44,7 +44,6 @@ SleepInhibitor::~SleepInhibitor()
 
 void SleepInhibitor::take()
 {
-    m_wanted = true;
     if (held() || m_pending)
         return;
     QDBusConnection bus = QDBusConnection::systemBus();
@@ -63,19 +62,23 @@ void SleepInhibitor::take()
 void SleepInhibitor::answered(QDBusPendingCallWatcher *call)
 {
     call->deleteLater();
-    if (call == m_pending)
+    const bool current = call == m_pending;
+    if (current)
         m_pending = nullptr;
     const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *call;
     if (reply.isError()) {
-        qDebug() << "Sleep inhibitor not taken:" << reply.error().message();
+        // A refusal for an upgrade that has ended leaves the one under way
+        // to its own request.
+        if (current)
+            qDebug() << "Sleep inhibitor not taken:" << reply.error().message();
         return;
     }
     // The reply's descriptor closes with the reply; the lock is a copy of
-    // it, kept while the upgrade still wants it and closed at once if not.
+    // it, kept while its upgrade lasts and closed at once if that has ended.
     const int fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
         return;
-    if (!m_wanted || held()) {
+    if (!current || held()) {
         ::close(fd);
         return;
     }
@@ -84,7 +87,7 @@ void SleepInhibitor::answered(QDBusPendingCallWatcher *call)
 
 void SleepInhibitor::release()
 {
-    m_wanted = false;
+    m_pending = nullptr;
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -16,9 +16,12 @@ public:
     explicit SleepInhibitor(QObject *parent = nullptr);
     ~SleepInhibitor() override;
 
-    // Asks for the lock, unless it is held or already asked for.
+    // Asks for the lock for the upgrade that starts now, unless it is held
+    // or this upgrade has asked for it already.
     void take();
-    // Lets go of the lock, or of the answer still on its way.
+    // Lets go of the lock, or of the answer still on its way: a lock
+    // granted after its upgrade ended is closed as soon as it arrives, and
+    // the next upgrade asks anew.
     void release();
     bool held() const { return m_fd >= 0; }
 
@@ -26,6 +29,7 @@ private:
     void answered(QDBusPendingCallWatcher *call);
 
     int m_fd = -1;                            // the lock: closing it releases it
+    // The request of the upgrade under way, until it is answered. Requests
+    // of upgrades that have ended are answered too, and their locks closed.
     QDBusPendingCallWatcher *m_pending = nullptr;
-    bool m_wanted = false;                    // an upgrade runs and wants the lock
 };
