@@ -1,8 +1,10 @@
 // Figure 9: how soon the window shows a camera that was just plugged in,
-// from the moment its hidraw nodes exist to "Status: Connected"; with the
-// hot-plug monitor, and on the 1.5 s watch timer alone (the monitor's
-// signals blocked), in one run. The window is the real one with the system
-// hidapi, over hidraw nodes that umockdev emulates (run under its preload).
+// from the moment its last vendor interface's hidraw node exists to "Status:
+// Connected"; with the hot-plug monitor, and on the 1.5 s watch timer alone
+// (the monitor's signals blocked), in one run. The window is the real one
+// with the system hidapi, over hidraw nodes that umockdev emulates (run
+// under its preload); the emulated bus runs on a thread of its own and adds
+// the camera's interfaces kInterfaceGap apart, as the kernel does.
 //
 //   bench_hotplug [--smoke] [--rounds N]
 
@@ -26,6 +28,7 @@ namespace {
 constexpr int kDefaultRounds = 12;
 constexpr auto kConnectTimeout = 5000ms;
 constexpr double kGoalSeconds = 0.100;
+constexpr auto kInterfaceGap = 40ms;
 
 struct Latency
 {
@@ -46,12 +49,17 @@ Latency arrivals(realhid::HidrawCamera &bus, MainWindow &window, int rounds)
     Latency latency;
     for (int round = 0; round < rounds; ++round) {
         bus.camera()->attach(sim::Identity::Normal);
-        bus.settle();   // the nodes exist from here on
-        const Clock::time_point appeared = Clock::now();
-        if (!driver::waitUntil([&] { return labelText(window, "statusLabel") == QLatin1String("Status: Connected"); },
-                               kConnectTimeout))
+        Clock::time_point shown;
+        if (!driver::waitUntil(
+                [&] {
+                    shown = Clock::now();
+                    return labelText(window, "statusLabel") == QLatin1String("Status: Connected");
+                },
+                kConnectTimeout))
             fail(QStringLiteral("the window did not show the camera"));
-        const double seconds = secondsSince(appeared);
+        const Clock::time_point whole = std::max(bus.presentNode(sim::kControlUsagePage).arrived,
+                                                 bus.presentNode(sim::kDataUsagePage).arrived);
+        const double seconds = std::chrono::duration<double>(shown - whole).count();
         latency.mean += seconds / rounds;
         latency.max = std::max(latency.max, seconds);
         auto *version = window.findChild<QLineEdit *>(QStringLiteral("Version"));
@@ -59,7 +67,6 @@ Latency arrivals(realhid::HidrawCamera &bus, MainWindow &window, int rounds)
             fail(QStringLiteral("the camera's replies were not taken"));
 
         bus.camera()->detach();
-        bus.settle();
         if (!driver::waitUntil([&] { return labelText(window, "deviceNameLabel") == QLatin1String("Device: Not Found"); },
                                kConnectTimeout))
             fail(QStringLiteral("the window did not see the camera go"));
@@ -88,7 +95,10 @@ int main(int argc, char *argv[])
     if (roundsAt > 0 && roundsAt + 1 < args.size())
         rounds = std::max(1, args.at(roundsAt + 1).toInt());
 
-    realhid::HidrawCamera bus;
+    realhid::HidrawCamera::Options options;
+    options.busThread = true;
+    options.interfaceGap = kInterfaceGap;
+    realhid::HidrawCamera bus(options);
     MainWindow window;
     window.show();
     QObject *monitor = window.findChild<QObject *>(QStringLiteral("hotPlugMonitor"));
@@ -106,9 +116,11 @@ int main(int argc, char *argv[])
               latencyCell(monitored), latencyCell(timerOnly) + QStringLiteral(" (watch timer alone)"),
               ratioText(monitored.mean / timerOnly.mean), QStringLiteral("< 100 ms"),
               verdict(monitored.max < kGoalSeconds)});
-    printNote(QStringLiteral("figure 9: %1 arrivals each way, the system hidapi over hidraw nodes emulated with umockdev; "
-                             "timed from the nodes existing to the label, checked every %2 ms")
+    printNote(QStringLiteral("figure 9: %1 arrivals each way, the system hidapi over hidraw nodes emulated with umockdev, "
+                             "the camera's interfaces %2 ms apart; timed from the last vendor interface's node "
+                             "existing to the label, checked every %3 ms")
                   .arg(rounds)
+                  .arg(kInterfaceGap.count())
                   .arg(driver::kCheckInterval.count()));
     return 0;
 }
