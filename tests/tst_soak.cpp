@@ -88,8 +88,9 @@ const Weighted kRoundMix[] = {
     {Round::UpgradeWithNoise, 14},
     {Round::UnplugBeforeFirstReport, 8},
     {Round::UnplugMidStream, 8},
-    // These end in the device phase; the window notices the departure with
-    // its 1500 ms presence check.
+    // The whole image goes out before the device leaves: the completion
+    // write fails, or the device phase ends when the 1500 ms presence check
+    // notices the departure.
     {Round::UnplugAfterLastReport, 2},
     {Round::UnplugAtCompletion, 2},
     {Round::UnplugAfterCompletionAck, 2},
@@ -340,7 +341,7 @@ QString SoakTest::faultyUpgrade(Round round, QRandomGenerator &random)
         break;
     case Round::UnplugAfterLastReport:
         camera.unplugDuringUpload(sim::UnplugPoint::AfterLastDataReport);
-        box = kDeviceLeft;
+        box = kWriteError;
         devicePhase = true;
         break;
     case Round::UnplugAtCompletion:
@@ -397,14 +398,17 @@ QString SoakTest::faultyUpgrade(Round round, QRandomGenerator &random)
         if (camera.receivedImage() != image || camera.completeChecksum() != byteSumOf(image))
             return QStringLiteral("image damaged on the way (%1 of %2 bytes)").arg(camera.receivedImage().size()).arg(image.size());
     } else if (devicePhase) {
-        // The whole image went out before the device left; the presence
-        // check then ends the device phase with a warning.
+        // The whole image went out before the device left; the upgrade ends
+        // with a warning, and the presence check shows the departure.
         if (!waitFor([&] { return boxShown(box) && unlocked() && !QApplication::activeModalWidget(); }, waitMs))
             return QStringLiteral("device phase: expected \"%1\", boxes: %2").arg(box, m_h->modals.texts().join(QLatin1String(" | ")));
         if (camera.receivedImage() != image)
             return QStringLiteral("image damaged before the unplug");
-        if (m_h->find<QLabel>("statusLabel")->text() != QStringLiteral("Status: Disconnected"))
+        if (!waitFor([&] { return m_h->find<QLabel>("statusLabel")->text() == QStringLiteral("Status: Disconnected"); },
+                     waitMs))
             return QStringLiteral("device phase: the departure is not shown");
+        if (m_h->modals.count() != 1)
+            return QStringLiteral("device phase: %1 boxes").arg(m_h->modals.count());
     } else {
         if (!waitFor([&] { return boxShown(box) && unlocked() && !QApplication::activeModalWidget(); }, waitMs))
             return QStringLiteral("expected \"%1\", boxes: %2").arg(box, m_h->modals.texts().join(QLatin1String(" | ")));
