@@ -173,6 +173,8 @@ const char kLevelTimer[] = "levelTimer";
 const char kPollTimer[] = "pollTimer";   // a new one at each connect
 const char kUploadTimer[] = "uploadTimer";
 const char kStartAckTimer[] = "startAckTimer";
+const char kDevicePhaseTimer[] = "devicePhaseTimer";
+const char kPartialDeviceTimer[] = "partialDeviceTimer";
 
 const char *const kButtons[] = {"applyButton", "btnFullScreen", "btnAutoFraming", "btnVoiceTracking",
                                 "btnSmartGallery", "GetVersion", "lpfOn", "ufuMode", "StartUpd",
@@ -327,7 +329,8 @@ void Driver::adoptTimers()
 {
     static const QLatin1String names[] = {QLatin1String(kWatchTimer), QLatin1String(kLevelTimer),
                                           QLatin1String(kPollTimer), QLatin1String(kUploadTimer),
-                                          QLatin1String(kStartAckTimer)};
+                                          QLatin1String(kStartAckTimer), QLatin1String(kDevicePhaseTimer),
+                                          QLatin1String(kPartialDeviceTimer)};
     const auto timers = window->findChildren<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
     for (QTimer *found : timers) {
         if (found->interval() == kDay
@@ -580,6 +583,19 @@ void Driver::runOperation()
         break;
     case 0xB8:
         settle();
+        break;
+    case 0xB9:
+        fire(kDevicePhaseTimer);
+        break;
+    case 0xBA:
+        linkTouched = true;
+        fire(kPartialDeviceTimer);
+        break;
+    case 0xBB:
+    case 0xBC:
+        // A device that lists its control interface only, so far.
+        linkTouched = true;
+        camera.attach(op == 0xBB ? sim::Identity::Normal : sim::Identity::Upgrade, {sim::standardInterfaces().first()});
         break;
     default:
         poll(1);
