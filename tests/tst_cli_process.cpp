@@ -1,7 +1,8 @@
 // The demo command-line program as a process, as a script or a person meets
 // it: exit codes, stdout and stderr kept apart (JSON only on stdout under
 // --json, errors as JSON on stderr), one line per 10 % when stdout is no
-// terminal, the camera's state kept between runs, and Ctrl-C.
+// terminal, the camera's state kept between runs, and Ctrl-C, SIGTERM and
+// SIGHUP.
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,8 +54,11 @@ private slots:
     void exitCodesAndStreams();
     void stateCarriesOverBetweenRuns();
     void upgradeLinesWhenNotATerminal();
+    void interruptDuringUploadThenRecover_data();
     void interruptDuringUploadThenRecover();
+    void interruptWhileTheCameraWrites_data();
     void interruptWhileTheCameraWrites();
+    void secondInterruptEndsAtOnce_data();
     void secondInterruptEndsAtOnce();
 
 private:
@@ -201,16 +205,37 @@ void CliProcessTest::upgradeLinesWhenNotATerminal()
     QVERIFY(result.out.trimmed().endsWith("Upgraded: V2.1.0 \xe2\x86\x92 V2.2.0"));
 }
 
+// The three ways to ask the tool to stop, each with its exit code and the
+// words its message starts with.
+void addStopSignalRows()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "interrupted";
+    QTest::newRow("SIGTERM (timeout, a service manager)") << int(SIGTERM) << 143 << "stopped by SIGTERM";
+    QTest::newRow("SIGHUP (the SSH session dropped)") << int(SIGHUP) << 129 << "stopped by SIGHUP";
+}
+
+void CliProcessTest::interruptDuringUploadThenRecover_data()
+{
+    addStopSignalRows();
+}
+
 void CliProcessTest::interruptDuringUploadThenRecover()
 {
-    const QString state = m_dir.filePath(QStringLiteral("state-interrupted"));
+    QFETCH(int, signal);
+    QFETCH(int, code);
+    QFETCH(QString, word);
+    const QString state = m_dir.filePath(QStringLiteral("state-interrupted-%1").arg(signal));
     // 402 data reports at 3 ms each: the upload runs for about a second.
     QProcess *process = start({"upgrade", m_image}, QStringLiteral("fast,pace=3000"), state);
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("upload: 10 %"), kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), signal);
     const Finished stopped = finish(process);
-    QCOMPARE(stopped.code, 130);
+    QCOMPARE(stopped.code, code);
+    QVERIFY2(stopped.err.startsWith("kelvora-camera-cli: " + word.toUtf8() + " after "), stopped.err.constData());
     QVERIFY2(stopped.err.contains("left in upgrade mode"), stopped.err.constData());
     QVERIFY(stopped.err.contains("running the same command again starts the upload over"));
     QVERIFY(!(out + stopped.out).contains("upload: 100 %"));
@@ -223,34 +248,56 @@ void CliProcessTest::interruptDuringUploadThenRecover()
     QCOMPARE(result.value("new_version").toString(), QStringLiteral("V2.2.0"));
 }
 
+void CliProcessTest::interruptWhileTheCameraWrites_data()
+{
+    addStopSignalRows();
+}
+
 void CliProcessTest::interruptWhileTheCameraWrites()
 {
+    QFETCH(int, signal);
     // The camera writes in 10 % steps 150 ms apart.
     QProcess *process = start({"upgrade", m_image}, QStringLiteral("fast,step=150"));
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("writing firmware, do not unplug: 10 %"),
                              kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), signal);
     const Finished finished = finish(process);
     QCOMPARE(finished.code, 0);
     QVERIFY2(finished.err.contains("writing its firmware: do not unplug it"), finished.err.constData());
     QVERIFY((out + finished.out).contains("Upgraded: V2.1.0"));
 }
 
+void CliProcessTest::secondInterruptEndsAtOnce_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<int>("code");   // the second signal's
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("Ctrl-C twice") << int(SIGINT) << int(SIGINT) << 130 << "interrupted";
+    QTest::newRow("SIGHUP, then SIGTERM") << int(SIGHUP) << int(SIGTERM) << 143 << "terminated";
+}
+
 void CliProcessTest::secondInterruptEndsAtOnce()
 {
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QFETCH(int, code);
+    QFETCH(QString, kind);
     QProcess *process = start({"--json", "upgrade", m_image}, QStringLiteral("fast,step=400"));
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("\"device-progress\""), kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), first);
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += process->readAllStandardError()).contains("\"notice\""), kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), second);
     const Finished finished = finish(process);
-    QCOMPARE(finished.code, 130);
+    QCOMPARE(finished.code, code);
     err += finished.err;
     const QJsonObject error = QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject();
-    QCOMPARE(error.value("exit_code").toInt(), 130);
+    QCOMPARE(error.value("exit_code").toInt(), code);
+    QCOMPARE(error.value("kind").toString(), kind);
+    QCOMPARE(error.value("reason").toString(), QStringLiteral("second-interrupt"));
     QVERIFY(error.value("message").toString().contains("still writing its firmware"));
     QVERIFY(!(out + finished.out).contains("\"result\""));
 }

@@ -151,14 +151,29 @@ private:
             m_output.log(text);
     }
 
-    // Ctrl-C stops every wait except those of the device's own writing and
-    // restart; a press noticed there is answered once and then forgotten.
+    // Ctrl-C, SIGTERM and SIGHUP stop every wait except those of the
+    // device's own writing and restart; a signal noticed there is answered
+    // once and then forgotten.
     bool interrupted() const { return interrupt::count() > m_interruptsAnswered; }
 
-    int interruptedFail(const QString &what)
+    // A stop by the first signal, as a problem: "interrupted while ...",
+    // "stopped by SIGTERM after ...".
+    static Problem stopProblem(const QString &what, const QJsonObject &details = {})
     {
-        Problem problem{Exit::Interrupted, QStringLiteral("interrupted"), QStringLiteral("interrupted ") + what, {}, {}};
-        return fail(problem);
+        const Exit exit = interrupt::stopExit();
+        return Problem{exit, QLatin1String(exitInfo(exit).keyword),
+                       QLatin1String(interrupt::stopWord()) + QLatin1Char(' ') + what, {}, details};
+    }
+
+    int interruptedFail(const QString &what) { return fail(stopProblem(what)); }
+
+    // The remark made when a signal comes while the camera must not be left:
+    // "got SIGTERM; " before it when the signal was not Ctrl-C.
+    static QString heldOn(const QString &text)
+    {
+        const QString name = QLatin1String(interrupt::signalName());
+        return (name.isEmpty() ? QString() : QStringLiteral("got %1; ").arg(name))
+               + text.arg(QLatin1String(interrupt::againWord()));
     }
 
     // findOne with its refusal reported: 0 once found, else the exit code.
@@ -475,9 +490,11 @@ private:
     // Waits until `before` is back on the bus in `identity`.
     // While the link is still open on the device that is leaving, whatever
     // it sends meanwhile is read and dropped: it may hold its restart until
-    // the host has taken its last report.
+    // the host has taken its last report. A stop signal ends the wait with
+    // `onStop` said after its words; with `onStop` empty it is only answered
+    // with a warning (the camera is writing and restarting).
     bool awaitIdentity(Identity identity, const Device &before, const QVector<Device> &presentBefore,
-                       std::chrono::milliseconds limit, bool interruptible, Device *found, Problem *problem)
+                       std::chrono::milliseconds limit, const QString &onStop, Device *found, Problem *problem)
     {
         const Clock::time_point deadline = Clock::now() + limit;
         bool stillThere = false;
@@ -501,13 +518,13 @@ private:
                        && (device.interfaces.isEmpty() || device.interfaces.first().path == before.interfaces.first().path);
             });
             if (interrupted()) {
-                if (interruptible) {
-                    *problem = Problem{Exit::Interrupted, QStringLiteral("interrupted"), QString(), {}, {}};
+                if (!onStop.isEmpty()) {
+                    *problem = stopProblem(onStop);
                     return false;
                 }
                 m_interruptsAnswered = interrupt::count();
-                m_output.notice(QStringLiteral("the camera is writing its firmware and restarting: do not unplug it. "
-                                               "Waiting for it (Ctrl-C again ends the tool at once)."));
+                m_output.notice(heldOn(QStringLiteral("the camera is writing its firmware and restarting: do not unplug it. "
+                                                      "Waiting for it (%1 ends the tool at once).")));
             }
             if (timeUp)
                 break;
@@ -541,14 +558,10 @@ private:
         m_link.close();
         interrupt::setStage(interrupt::Stage::LeftInUpgradeMode);
         phase("entering-upgrade-mode", QStringLiteral("Switching the camera to upgrade mode..."));
-        if (!awaitIdentity(Identity::Upgrade, camera, presentBefore, m_waits.identity, true, upgradeDevice, problem)) {
-            if (problem->exit == Exit::Interrupted)
-                problem->message = QStringLiteral("interrupted while the camera switches to upgrade mode; it will "
-                                                  "stay in upgrade mode, and running the upgrade command then "
-                                                  "uploads the image");
-            return false;
-        }
-        return true;
+        return awaitIdentity(Identity::Upgrade, camera, presentBefore, m_waits.identity,
+                             QStringLiteral("while the camera switches to upgrade mode; it will stay in upgrade mode, "
+                                            "and running the upgrade command then uploads the image"),
+                             upgradeDevice, problem);
     }
 
     int enterUpgrade(const Device &device)
@@ -703,7 +716,7 @@ private:
         phase("rebooting", QStringLiteral("Waiting for the camera to restart in normal mode..."));
         const QVector<Device> presentBefore = attachedDevices();
         Device camera;
-        if (!awaitIdentity(Identity::Camera, device, presentBefore, m_waits.reboot, false, &camera, &problem))
+        if (!awaitIdentity(Identity::Camera, device, presentBefore, m_waits.reboot, QString(), &camera, &problem))
             return fail(problem);
         interrupt::setStage(interrupt::Stage::NothingSent);
         if (!m_link.open(camera, false, kSettleAfterSwitch, &problem))
@@ -753,9 +766,8 @@ private:
         while (*sent < size) {
             if (interrupted()) {
                 m_output.finishProgressLine();
-                return fail(Problem{Exit::Interrupted, QStringLiteral("interrupted"),
-                                    QStringLiteral("interrupted after %1 of %2 bytes. ").arg(*sent).arg(size) + leftInUpgradeMode(),
-                                    {}, QJsonObject{{QStringLiteral("sent"), double(*sent)}}});
+                return fail(stopProblem(QStringLiteral("after %1 of %2 bytes. ").arg(*sent).arg(size) + leftInUpgradeMode(),
+                                        QJsonObject{{QStringLiteral("sent"), double(*sent)}}));
             }
             if (blockPos == blockFill) {
                 // Whole blocks, so that every report but the last is full.
@@ -805,8 +817,8 @@ private:
         const Link::StopCheck keepWaiting = [this] {
             if (interrupted()) {
                 m_interruptsAnswered = interrupt::count();
-                m_output.notice(QStringLiteral("the camera is writing its firmware: do not unplug it. Waiting for it to "
-                                               "finish (Ctrl-C again ends the tool at once)."));
+                m_output.notice(heldOn(QStringLiteral("the camera is writing its firmware: do not unplug it. Waiting for it to "
+                                                      "finish (%1 ends the tool at once).")));
             }
             return false;
         };
@@ -855,7 +867,7 @@ private:
     Waits m_waits;
     Link m_link;
     QVector<Device> m_bus;   // what findOne saw
-    int m_interruptsAnswered = 0;   // Ctrl-C presses told to wait
+    int m_interruptsAnswered = 0;   // stop signals told to wait
 };
 
 } // namespace
