@@ -3,8 +3,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <numeric>
@@ -190,6 +192,20 @@ QString requestFault(const QByteArray &frame)
             return QStringLiteral("CAMERA_SET_MODE with unknown mode %1").arg(mode);
     }
     return QString();
+}
+
+// Sleeps until `wake` on the monotonic clock (steady_clock's), the way
+// hidapi's poll(2) waits: false when a signal the program catches cut the
+// sleep short. std::this_thread::sleep_until would go back to sleep and hide
+// the signal from the caller.
+bool sleepUntil(VirtualCamera::Clock::time_point wake)
+{
+    const auto since = wake.time_since_epoch();
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(since);
+    timespec until{};
+    until.tv_sec = time_t(whole.count());
+    until.tv_nsec = long(std::chrono::duration_cast<std::chrono::nanoseconds>(since - whole).count());
+    return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
 }
 
 // Why a write to the data interface is not an upgrade data report, judged
@@ -1002,7 +1018,12 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         const auto next = d->nextScheduled();
         if (next != d->schedule.end())
             wake = std::min(wake, std::max(next->due, now));
-        std::this_thread::sleep_until(wake);
+        // Like hidapi's poll(2), the wait ends early when the program catches
+        // a signal, and the read fails (-1, errno EINTR).
+        if (!sleepUntil(wake)) {
+            errno = EINTR;
+            return -1;
+        }
         d->runDue();
     }
 }

@@ -146,7 +146,9 @@ public:
     void unplugDuringUpload(UnplugPoint point);
 
     // --- Reads -----------------------------------------------------------
-    // When off, hid_read_timeout returns at once if nothing is queued.
+    // When off, hid_read_timeout returns at once if nothing is queued. When
+    // on, it waits as hidapi's poll(2) does, which a signal the program
+    // catches cuts short: the read then fails (-1, errno EINTR).
     void setReadWaits(bool waits);
     // hid_read_timeout returns -1 while set.
     void setReadFails(bool fails);

@@ -116,8 +116,10 @@ void install(bool json)
     // The three block one another, so that the handler never runs twice at once.
     for (const StopSignal &stop : kStopSignals)
         sigaddset(&action.sa_mask, stop.signal);
-    // No SA_RESTART: a wait that the signal cuts short returns, and the
-    // command looks at the count sooner.
+    // Restarting keeps a write to a slow pipe or a hidraw node from failing
+    // because a signal came. The waits for the camera are cut short anyway
+    // (poll(2) never restarts), and see to it themselves.
+    action.sa_flags = SA_RESTART;
     for (int i = 0; i < kStopSignalCount; ++i)
         sigaction(kStopSignals[i].signal, &action, &g_previous[i]);
 }
