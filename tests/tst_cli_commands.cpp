@@ -16,7 +16,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstdio>
+
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using sim::Identity;
@@ -29,9 +32,10 @@ const QByteArray kNewVersion("V9.9.9");
 using Run = CliRun;
 
 
-Run run(const QStringList &arguments, bool terminal = false)
+// Runs the tool in-process; `sink`, when given, takes stdout (not read back).
+Run run(const QStringList &arguments, bool terminal = false, FILE *sink = nullptr)
 {
-    FILE *out = std::tmpfile();
+    FILE *out = sink ? sink : std::tmpfile();
     FILE *err = std::tmpfile();
     if (!out || !err)
         qFatal("no temporary files");
@@ -40,9 +44,43 @@ Run run(const QStringList &arguments, bool terminal = false)
     Run result;
     result.code = cli::runCli(arguments, out, err, terminal);
     result.ms = clock.elapsed();
-    result.out = cli::readBack(out);
+    if (sink)
+        std::fclose(sink);
+    else
+        result.out = cli::readBack(out);
     result.err = cli::readBack(err);
     return result;
+}
+
+// Where stdout goes when it cannot take the output.
+enum class Sink {
+    FullDisk,            // /dev/full: ENOSPC
+    ReaderGone,          // a pipe whose reading end is closed: EPIPE, and SIGPIPE
+    ReaderGoneAfterTwo,  // a reader that takes two lines and goes away, as `| head -n 2`
+};
+
+FILE *openSink(Sink sink)
+{
+    static int linesLeft = 0;
+    const auto takeTwoLines = [](void *, const char *bytes, size_t size) -> ssize_t {
+        if (linesLeft <= 0) {
+            errno = EPIPE;
+            return -1;
+        }
+        linesLeft -= int(std::count(bytes, bytes + size, '\n'));
+        return ssize_t(size);
+    };
+    int ends[2];
+    switch (sink) {
+    case Sink::FullDisk:
+        return std::fopen("/dev/full", "w");
+    case Sink::ReaderGone:
+        return ::pipe(ends) == 0 && ::close(ends[0]) == 0 ? ::fdopen(ends[1], "w") : nullptr;
+    case Sink::ReaderGoneAfterTwo:
+        linesLeft = 2;
+        return ::fopencookie(nullptr, "w", cookie_io_functions_t{nullptr, takeTwoLines, nullptr, nullptr});
+    }
+    return nullptr;
 }
 
 QByteArray sampleImage(int size)
@@ -87,6 +125,8 @@ enum class Fault {
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Sink)
+Q_DECLARE_METATYPE(Identity)
 
 class CliCommandsTest : public QObject
 {
@@ -116,6 +156,8 @@ private slots:
     void refusedImagesTouchNoCamera();
     void progressOnTerminalAndElsewhere();
     void verboseLogGoesToStderr();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
 
 private:
     QString writeImage(const QString &name, const QByteArray &content);
@@ -585,6 +627,58 @@ void CliCommandsTest::verboseLogGoesToStderr()
     for (const QByteArray &line : json.err.trimmed().split('\n'))
         QVERIFY(QJsonDocument::fromJson(line).object().contains("log"));
     QVERIFY(QJsonDocument::fromJson(json.out).isObject());
+}
+
+void CliCommandsTest::outputThatCannotBeWritten_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Sink>("sink");
+    QTest::addColumn<bool>("finished");   // ran to its end, or stopped before it changed the camera
+
+    QTest::newRow("--json info to a full disk") << Identity::Normal << QStringList{"--json", "info"} << Sink::FullDisk
+                                                << true;
+    QTest::newRow("set-mode to a full disk: the mode is set")
+        << Identity::Normal << QStringList{"set-mode", "gallery"} << Sink::FullDisk << true;
+    QTest::newRow("upgrade to a full disk: stopped before the switch")
+        << Identity::Normal << QStringList{"upgrade", "IMAGE"} << Sink::FullDisk << false;
+    QTest::newRow("--json upgrade to a reader that went away: stopped before the switch")
+        << Identity::Normal << QStringList{"--json", "upgrade", "IMAGE"} << Sink::ReaderGone << false;
+    QTest::newRow("--json upgrade | head -n 2: the upgrade finishes")
+        << Identity::Normal << QStringList{"--json", "upgrade", "IMAGE"} << Sink::ReaderGoneAfterTwo << true;
+    QTest::newRow("upgrade in upgrade mode to a full disk: nothing announced")
+        << Identity::Upgrade << QStringList{"upgrade", "IMAGE"} << Sink::FullDisk << false;
+}
+
+void CliCommandsTest::outputThatCannotBeWritten()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QStringList, arguments);
+    QFETCH(Sink, sink);
+    QFETCH(bool, finished);
+    arguments.replaceInStrings("IMAGE", m_image);
+    if (identity == Identity::Upgrade)
+        m_camera.attach(Identity::Upgrade);
+    FILE *out = openSink(sink);
+    QVERIFY(out);
+
+    const Run result = run(arguments, false, out);
+    QVERIFY2(result.code == 1, result.err.constData());
+    const QString message = arguments.first() == QLatin1String("--json")
+                                ? result.error().value("message").toString()
+                                : QString::fromUtf8(result.err.trimmed()).remove(QStringLiteral("kelvora-camera-cli: "));
+    QVERIFY2(message.startsWith("could not write to standard output ("), result.err.constData());
+    QVERIFY(message.endsWith(finished ? "; the command itself succeeded" : "; stopped before changing anything on the camera"));
+
+    // The camera is never left half-way: an upgrade that began ends with the
+    // new firmware; one stopped early sent nothing that changes the camera.
+    if (arguments.contains("set-mode"))
+        QCOMPARE(int(m_camera.mode()), 8);
+    if (arguments.contains("upgrade")) {
+        QCOMPARE(m_camera.version(), finished ? kNewVersion : QByteArray("V1.0.0"));
+        QCOMPARE(m_camera.identity(), finished ? Identity::Normal : identity);
+        QCOMPARE(m_camera.announcedSize(), finished ? qint64(kImageSize) : qint64(-1));
+    }
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

@@ -78,17 +78,17 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
     const bool json = parsed.ok() ? parsed.options.json : asksForJson(arguments);
     Output output(out, err, json, terminal);
     if (!parsed.ok())
-        return output.fail(Problem{Exit::Usage, QStringLiteral("usage"), parsed.error, {}, {}});
+        return output.finish(output.fail(Problem{Exit::Usage, QStringLiteral("usage"), parsed.error, {}, {}}));
     const Options &options = parsed.options;
     if (options.help) {
         output.result(QJsonObject{{QStringLiteral("help"), QLatin1String(kHelp)}}, QString::fromLatin1(kHelp).chopped(1));
-        return int(Exit::Ok);
+        return output.finish(int(Exit::Ok));
     }
     if (options.version) {
         output.result(QJsonObject{{QStringLiteral("program"), QStringLiteral("kelvora-camera-cli")},
                                   {QStringLiteral("version"), QStringLiteral(CAMERA_CLI_VERSION)}},
                       QStringLiteral("kelvora-camera-cli " CAMERA_CLI_VERSION));
-        return int(Exit::Ok);
+        return output.finish(int(Exit::Ok));
     }
 
     g_logOutput = options.verbose ? &output : nullptr;
@@ -103,6 +103,7 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
         code = runCommand(options, output);
         hid_exit();
     }
+    code = output.finish(code);
 
     interrupt::uninstall();
     qInstallMessageHandler(previous);

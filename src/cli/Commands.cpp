@@ -176,6 +176,20 @@ private:
                + text.arg(QLatin1String(interrupt::againWord()));
     }
 
+    // Called before the first request that changes the camera. Output that
+    // could not be written stops the command while the camera is as it
+    // was; once a change went out, the command finishes what it started
+    // whatever becomes of its output, and the end reports the loss.
+    bool mayChangeCamera(Problem *problem)
+    {
+        if (!m_changedCamera && m_output.lost()) {
+            *problem = m_output.lostProblem(false);
+            return false;
+        }
+        m_changedCamera = true;
+        return true;
+    }
+
     // findOne with its refusal reported: 0 once found, else the exit code.
     int pickDevice(Device *device)
     {
@@ -463,6 +477,8 @@ private:
             return int(Exit::Ok);
         }
 
+        if (!mayChangeCamera(&problem))
+            return fail(problem);
         m_link.drain();
         const quint8 value = quint8(wanted);
         if (!m_link.send(frame::CAMERA_SET_MODE, &value, 1))
@@ -548,6 +564,11 @@ private:
     bool switchToUpgrade(const Device &camera, Device *upgradeDevice, Problem *problem)
     {
         const QVector<Device> presentBefore = attachedDevices();
+        // Said before the request goes out, so that output that cannot be
+        // written is found while the camera is still as it was.
+        phase("entering-upgrade-mode", QStringLiteral("Switching the camera to upgrade mode..."));
+        if (!mayChangeCamera(problem))
+            return false;
         m_link.drain();
         if (!m_link.send(frame::CAMERA_ENTER_UPD)) {
             *problem = Problem{Exit::Device, QStringLiteral("write-failed"),
@@ -557,7 +578,6 @@ private:
         // The camera leaves the bus now; its handles are dead.
         m_link.close();
         interrupt::setStage(interrupt::Stage::LeftInUpgradeMode);
-        phase("entering-upgrade-mode", QStringLiteral("Switching the camera to upgrade mode..."));
         return awaitIdentity(Identity::Upgrade, camera, presentBefore, m_waits.identity,
                              QStringLiteral("while the camera switches to upgrade mode; it will stay in upgrade mode, "
                                             "and running the upgrade command then uploads the image"),
@@ -673,7 +693,10 @@ private:
         if (const imagecheck::Refusal refusal = imagecheck::checkSize(size); refusal != imagecheck::Refusal::None)
             return refuse(refusal, path);
 
-        // Announce, and wait for the acceptance.
+        // Announce, and wait for the acceptance. On the recovery path this is
+        // the first request that changes the camera.
+        if (!mayChangeCamera(&problem))
+            return fail(problem);
         m_link.drain();
         m_link.clearDropped();
         const auto sizeBytes = frame::bigEndianSize(quint32(size));
@@ -868,6 +891,7 @@ private:
     Link m_link;
     QVector<Device> m_bus;   // what findOne saw
     int m_interruptsAnswered = 0;   // stop signals told to wait
+    bool m_changedCamera = false;   // a request that changes the camera went out in this run
 };
 
 } // namespace

@@ -29,6 +29,10 @@ const StopSignal kStopSignals[] = {
 };
 constexpr int kStopSignalCount = int(sizeof kStopSignals / sizeof kStopSignals[0]);
 
+// What the tool does with a write to a reader that went away: nothing. The
+// write fails with EPIPE and the output says so.
+constexpr int kIgnoredSignal = SIGPIPE;
+
 // Indexed by Stage: what the second signal adds about the camera.
 const char *const kHumanTails[] = {
     "",
@@ -46,7 +50,7 @@ std::atomic<int> g_first{-1};      // index into kStopSignals of the first signa
 std::atomic<int> g_stage{int(Stage::NothingSent)};
 std::atomic<bool> g_json{false};
 
-struct sigaction g_previous[kStopSignalCount];
+struct sigaction g_previous[kStopSignalCount + 1];
 
 int indexOf(int signal)
 {
@@ -122,12 +126,17 @@ void install(bool json)
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < kStopSignalCount; ++i)
         sigaction(kStopSignals[i].signal, &action, &g_previous[i]);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(kIgnoredSignal, &ignore, &g_previous[kStopSignalCount]);
 }
 
 void uninstall()
 {
     for (int i = 0; i < kStopSignalCount; ++i)
         sigaction(kStopSignals[i].signal, &g_previous[i], nullptr);
+    sigaction(kIgnoredSignal, &g_previous[kStopSignalCount], nullptr);
 }
 
 int count()

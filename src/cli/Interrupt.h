@@ -11,8 +11,10 @@
 
 namespace cli::interrupt {
 
-// Installs the handlers for SIGINT, SIGTERM and SIGHUP. `json` picks the
-// form of the line a second signal writes.
+// Installs the handlers for SIGINT, SIGTERM and SIGHUP, and ignores SIGPIPE
+// so that a write to a reader that went away fails (and is reported) instead
+// of ending the tool mid-command. `json` picks the form of the line a second
+// signal writes.
 void install(bool json);
 // Puts back what was there before install().
 void uninstall();
