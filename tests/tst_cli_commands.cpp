@@ -156,6 +156,8 @@ private slots:
     void refusedImagesTouchNoCamera();
     void progressOnTerminalAndElsewhere();
     void verboseLogGoesToStderr();
+    void deviceTextIsShownNotActedOn_data();
+    void deviceTextIsShownNotActedOn();
     void outputThatCannotBeWritten_data();
     void outputThatCannotBeWritten();
 
@@ -627,6 +629,47 @@ void CliCommandsTest::verboseLogGoesToStderr()
     for (const QByteArray &line : json.err.trimmed().split('\n'))
         QVERIFY(QJsonDocument::fromJson(line).object().contains("log"));
     QVERIFY(QJsonDocument::fromJson(json.out).isObject());
+}
+
+void CliCommandsTest::deviceTextIsShownNotActedOn_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("shown");
+
+    QTest::newRow("info") << Identity::Normal << "info" << QByteArray("Camera:   Cam\\x1B]0;owned\\x07era\\x1B[2J");
+    QTest::newRow("info in upgrade mode") << Identity::Upgrade << "info" << QByteArray("Version:  V1\\x1B[1A\\x9B2J\n");
+    QTest::newRow("upgrade") << Identity::Normal << "upgrade"
+                             << QByteArray("Upgraded: V1\\x1B[1A\\x9B2J \xe2\x86\x92 V2\\x1B]2;x\\x07\n");
+}
+
+void CliCommandsTest::deviceTextIsShownNotActedOn()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, shown);
+    // A retitled terminal, a cleared screen and line, the cursor sent up, a
+    // carriage return, DEL, and CSI as a C1 character.
+    const QByteArray name("Cam\x1b]0;owned\x07" "era\x1b[2J\x1b[1A\x1b[2K\r\x7f\xc2\x9b" "2J");
+    const QByteArray version("V1\x1b[1A\x9b" "2J");
+    m_camera.setUvcName(name);
+    m_camera.setVersion(version);
+    m_camera.setProgressPlan({0, 100}, 10ms, 30ms, "V2\x1b]2;x\x07");
+    if (identity == Identity::Upgrade)
+        m_camera.attach(Identity::Upgrade);
+
+    const Run result = run(command == QLatin1String("info") ? QStringList{"info"} : QStringList{"upgrade", m_image});
+    QVERIFY2(result.code == 0, result.err.constData());
+    for (const char *raw : {"\x1b", "\x07", "\r", "\x7f", "\xc2\x9b"})
+        QVERIFY2(!(result.out + result.err).contains(raw), result.out.toHex(' ').constData());
+    QVERIFY2(result.out.contains(shown), result.out.constData());
+    // JSON carries the text as it came.
+    if (command == QLatin1String("info")) {
+        const QJsonObject json = run({"--json", "info"}).json();
+        QCOMPARE(json.value("version").toString(), QString::fromLatin1(version));
+        if (identity == Identity::Normal)
+            QCOMPARE(json.value("name").toString(), QString::fromLocal8Bit(name));
+    }
 }
 
 void CliCommandsTest::outputThatCannotBeWritten_data()

@@ -93,7 +93,7 @@ QString deviceLabel(const Device &device)
 {
     QString text = identityText(device.identity);
     if (!device.serialNumber.isEmpty())
-        text += QStringLiteral(", serial ") + device.serialNumber;
+        text += QStringLiteral(", serial ") + printable(device.serialNumber);
     return text;
 }
 
@@ -218,7 +218,7 @@ private:
             candidates.append(deviceJson(candidate, false));
             QStringList nodes;
             for (const discovery::Interface &entry : candidate.interfaces)
-                nodes << QString::fromLocal8Bit(entry.path);
+                nodes << printable(QString::fromLocal8Bit(entry.path));
             lines << QStringLiteral("%1: %2").arg(deviceLabel(candidate), nodes.join(QStringLiteral(", ")));
         }
         if (chosen.size() == 1) {
@@ -235,7 +235,7 @@ private:
                                    {}};
             } else {
                 *problem = Problem{Exit::NoCamera, QStringLiteral("no-match"),
-                                   QStringLiteral("no camera matches --device %1").arg(m_options.device),
+                                   QStringLiteral("no camera matches --device %1").arg(printable(m_options.device)),
                                    lines.isEmpty() ? QStringList{QStringLiteral("No camera is attached at all.")}
                                                    : QStringList{QStringLiteral("Attached:")} + lines,
                                    QJsonObject{{QStringLiteral("candidates"), candidates}}};
@@ -245,7 +245,7 @@ private:
         *problem = Problem{Exit::SeveralCameras, QStringLiteral("several-cameras"),
                            m_options.device.isEmpty()
                                ? QStringLiteral("%1 cameras are attached: choose one with --device SERIAL or --device NODE").arg(chosen.size())
-                               : QStringLiteral("--device %1 matches %2 cameras: name a node instead").arg(m_options.device).arg(chosen.size()),
+                               : QStringLiteral("--device %1 matches %2 cameras: name a node instead").arg(printable(m_options.device)).arg(chosen.size()),
                            QStringList{QStringLiteral("Attached:")} + lines,
                            QJsonObject{{QStringLiteral("candidates"), candidates}}};
         return false;
@@ -354,7 +354,7 @@ private:
                          .arg(identityText(device.identity))
                          .arg(id.vendorId, 4, 16, QLatin1Char('0'))
                          .arg(id.productId, 4, 16, QLatin1Char('0'))
-                         .arg(device.serialNumber.isEmpty() ? QStringLiteral("(none reported)") : device.serialNumber);
+                         .arg(device.serialNumber.isEmpty() ? QStringLiteral("(none reported)") : printable(device.serialNumber));
             for (const QJsonValue &value : entry.value(QStringLiteral("interfaces")).toArray()) {
                 const QJsonObject node = value.toObject();
                 const QString access = node.value(QStringLiteral("access")).toString();
@@ -370,13 +370,13 @@ private:
                 }
                 lines << QStringLiteral("  %1 %2 %3")
                              .arg(node.value(QStringLiteral("role")).toString(), -8)
-                             .arg(node.value(QStringLiteral("node")).toString(), -20)
+                             .arg(printable(node.value(QStringLiteral("node")).toString()), -20)
                              .arg(state);
             }
         }
         if (devices.isEmpty())
             lines << (m_options.device.isEmpty() ? QStringLiteral("No camera attached.")
-                                                 : QStringLiteral("No camera matches --device %1.").arg(m_options.device));
+                                                 : QStringLiteral("No camera matches --device %1.").arg(printable(m_options.device)));
         QJsonObject document{{QStringLiteral("command"), QStringLiteral("list")},
                              {QStringLiteral("devices"), entries}};
         if (locked) {
@@ -408,8 +408,8 @@ private:
             document.insert(QStringLiteral("version"), version);
             document.insert(QStringLiteral("mode"), QJsonValue());
             m_output.result(document, QStringLiteral("The camera is in upgrade mode%1.\nVersion:  %2")
-                                          .arg(device.serialNumber.isEmpty() ? QString() : QStringLiteral(" (serial %1)").arg(device.serialNumber),
-                                               version));
+                                          .arg(device.serialNumber.isEmpty() ? QString() : QStringLiteral(" (serial %1)").arg(printable(device.serialNumber)),
+                                               printable(version)));
             return int(Exit::Ok);
         }
 
@@ -436,8 +436,8 @@ private:
         document.insert(QStringLiteral("version"), version);
         document.insert(QStringLiteral("mode"), modeJson(mode));
         m_output.result(document, QStringLiteral("Camera:   %1\nIdentity: %2\nFirmware: %3\nFraming:  %4")
-                                      .arg(name.isEmpty() ? QStringLiteral("(no name)") : name, deviceLabel(device),
-                                           version, modeText(mode)));
+                                      .arg(name.isEmpty() ? QStringLiteral("(no name)") : printable(name), deviceLabel(device),
+                                           printable(version), modeText(mode)));
         return int(Exit::Ok);
     }
 
@@ -615,7 +615,7 @@ private:
     {
         const imagecheck::RefusalText &text = imagecheck::refusalText(refusal);
         return fail(Problem{Exit::ImageRefused, refusalKeyword(refusal),
-                            QStringLiteral("%1: %2").arg(path.isEmpty() ? QStringLiteral("(no file)") : path,
+                            QStringLiteral("%1: %2").arg(path.isEmpty() ? QStringLiteral("(no file)") : printable(path),
                                                          QLatin1String(text.text)),
                             {},
                             QJsonObject{{QStringLiteral("refusal"), refusalKeyword(refusal)},
@@ -665,7 +665,7 @@ private:
             if (!askVersion(m_waits.reply, &oldVersion, &wait))
                 return waitFail(wait, QStringLiteral("its version"), m_waits.reply);
             oldKnown = true;
-            m_output.say(QStringLiteral("Found the %1, firmware %2.").arg(deviceLabel(device), oldVersion));
+            m_output.say(QStringLiteral("Found the %1, firmware %2.").arg(deviceLabel(device), printable(oldVersion)));
             Device upgradeDevice;
             if (!switchToUpgrade(device, &upgradeDevice, &problem))
                 return fail(problem);
@@ -719,7 +719,7 @@ private:
                               QJsonObject{{QStringLiteral("status"), status}});
 
         // Stream.
-        phase("uploading", QStringLiteral("Uploading %1 (%2).").arg(QFileInfo(path).fileName(), sizeText(double(size))));
+        phase("uploading", QStringLiteral("Uploading %1 (%2).").arg(printable(QFileInfo(path).fileName()), sizeText(double(size))));
         quint8 checksum = 0;
         qint64 sent = 0;
         if (const int code = stream(file, size, &checksum, &sent); code != int(Exit::Ok))
@@ -760,7 +760,8 @@ private:
                            {QStringLiteral("bytes"), double(sent)},
                            {QStringLiteral("checksum"), int(checksum)},
                            {QStringLiteral("device"), deviceJson(camera, false)}};
-        m_output.result(result, QStringLiteral("Upgraded: %1 → %2").arg(oldKnown ? oldVersion : QStringLiteral("(unknown)"), newVersion));
+        m_output.result(result, QStringLiteral("Upgraded: %1 → %2")
+                                    .arg(oldKnown ? printable(oldVersion) : QStringLiteral("(unknown)"), printable(newVersion)));
         return int(Exit::Ok);
     }
 
@@ -807,7 +808,7 @@ private:
                     if (++readFailures >= upload::kImageReadAttempts) {
                         m_output.finishProgressLine();
                         return fail(Problem{Exit::ImageRefused, QStringLiteral("image-unreadable"),
-                                            QStringLiteral("%1 could not be read at byte %2 of %3").arg(file.fileName()).arg(*sent + blockFill).arg(size),
+                                            QStringLiteral("%1 could not be read at byte %2 of %3").arg(printable(file.fileName())).arg(*sent + blockFill).arg(size),
                                             {leftInUpgradeMode()}, {}});
                     }
                 }

@@ -26,6 +26,20 @@ QString bar(int percent)
 
 } // namespace
 
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort code = c.unicode();
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F))
+            shown += QStringLiteral("\\x") + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 QString sizeText(double bytes)
 {
     if (bytes < 1024)

@@ -97,6 +97,12 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw;
 };
 
+// Text that came from the device (or from the command line) as people read
+// it: control characters (C0, DEL and C1) are written as \xHH instead of
+// reaching the terminal, where they would move the cursor, clear the screen
+// or retitle the window. JSON output carries the text as it came.
+QString printable(const QString &text);
+
 // "1.5 MiB" and the like.
 QString sizeText(double bytes);
 // "1:05" for 65 seconds.
