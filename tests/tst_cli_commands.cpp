@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -274,6 +275,7 @@ void CliCommandsTest::choosingAmongSeveralCameras_data()
     QTest::newRow("by serial") << QStringList{"--device", "SIM0001", "info"} << 0 << "";
     QTest::newRow("by node") << QStringList{"--device", "sim:2207:2008:0", "info"} << 0 << "";
     QTest::newRow("a serial nobody has") << QStringList{"--device", "NOPE", "info"} << 3 << "no-match";
+    QTest::newRow("list, a serial nobody has") << QStringList{"--device", "NOPE", "list"} << 3 << "no-match";
     QTest::newRow("the silent second one times out")
         << QStringList{"--device", "SIM0002", "--timeout", "0.2", "info"} << 6 << "timeout";
 }
@@ -554,9 +556,11 @@ void CliCommandsTest::refusedImagesTouchNoCamera_data()
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<QString>("text");
 
+    const QString notRegular = "not a regular file (a directory, a FIFO or a device); give the path of the .bin image.";
     QTest::newRow("no file named") << "" << QByteArray() << "no-file" << "No update file selected.";
     QTest::newRow("missing") << "gone.bin" << QByteArray() << "file-missing" << "Selected file does not exist.";
-    QTest::newRow("a folder") << "folder.bin" << QByteArray() << "file-missing" << "Selected file does not exist.";
+    QTest::newRow("a folder") << "folder.bin" << QByteArray() << "not-regular-file" << notRegular;
+    QTest::newRow("a FIFO") << "fifo.bin" << QByteArray() << "not-regular-file" << notRegular;
     QTest::newRow("not .bin") << "image.img" << QByteArray("x") << "not-bin-file" << "Selected file is not a .bin file.";
     QTest::newRow("empty") << "empty.bin" << QByteArray("") << "empty" << "Selected file is empty.";
     QTest::newRow("blank header") << "blank.bin" << QByteArray(64, '\0') << "blank-header"
@@ -574,13 +578,17 @@ void CliCommandsTest::refusedImagesTouchNoCamera()
         path = m_dir.filePath(name);
         if (name == QLatin1String("folder.bin"))
             QVERIFY(QDir().mkpath(path));
+        else if (name == QLatin1String("fifo.bin"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else if (name != QLatin1String("gone.bin"))
             writeImage(name, content);
     }
     const Run result = run({"--json", "upgrade", path});
     QCOMPARE(result.code, 7);
-    QCOMPARE(result.error().value("refusal").toString(), refusal);
-    QVERIFY(result.error().value("message").toString().endsWith(text));
+    QCOMPARE(result.error().value("reason").toString(), refusal);
+    // The refusal named is the window's check, which takes a folder for a missing file.
+    QCOMPARE(result.error().value("refusal").toString(), refusal == "not-regular-file" ? "file-missing" : refusal);
+    QVERIFY2(result.error().value("message").toString().endsWith(text), result.err.constData());
     QVERIFY(m_camera.controlRequests().isEmpty());
     QCOMPARE(m_camera.identity(), Identity::Normal);
     QCOMPARE(m_camera.totalOpened(), 0);

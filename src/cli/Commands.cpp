@@ -214,13 +214,7 @@ private:
         const QVector<Device> chosen = selectDevices(m_bus, m_options.device);
         QJsonArray candidates;
         QStringList lines;
-        for (const Device &candidate : m_bus) {
-            candidates.append(deviceJson(candidate, false));
-            QStringList nodes;
-            for (const discovery::Interface &entry : candidate.interfaces)
-                nodes << printable(QString::fromLocal8Bit(entry.path));
-            lines << QStringLiteral("%1: %2").arg(deviceLabel(candidate), nodes.join(QStringLiteral(", ")));
-        }
+        describeBus(m_bus, &candidates, &lines);
         if (chosen.size() == 1) {
             *device = chosen.first();
             verbose(QStringLiteral("using the %1").arg(deviceLabel(*device)));
@@ -234,11 +228,7 @@ private:
                                                    "says whether this user may open it.")},
                                    {}};
             } else {
-                *problem = Problem{Exit::NoCamera, QStringLiteral("no-match"),
-                                   QStringLiteral("no camera matches --device %1").arg(printable(m_options.device)),
-                                   lines.isEmpty() ? QStringList{QStringLiteral("No camera is attached at all.")}
-                                                   : QStringList{QStringLiteral("Attached:")} + lines,
-                                   QJsonObject{{QStringLiteral("candidates"), candidates}}};
+                *problem = noMatch(candidates, lines);
             }
             return false;
         }
@@ -249,6 +239,29 @@ private:
                            QStringList{QStringLiteral("Attached:")} + lines,
                            QJsonObject{{QStringLiteral("candidates"), candidates}}};
         return false;
+    }
+
+    // The devices on the bus as an error lists them: each as JSON, and as a
+    // line "identity, serial: nodes".
+    static void describeBus(const QVector<Device> &bus, QJsonArray *candidates, QStringList *lines)
+    {
+        for (const Device &candidate : bus) {
+            candidates->append(deviceJson(candidate, false));
+            QStringList nodes;
+            for (const discovery::Interface &entry : candidate.interfaces)
+                nodes << printable(QString::fromLocal8Bit(entry.path));
+            *lines << QStringLiteral("%1: %2").arg(deviceLabel(candidate), nodes.join(QStringLiteral(", ")));
+        }
+    }
+
+    // Nothing on the bus matches --device.
+    Problem noMatch(const QJsonArray &candidates, const QStringList &lines) const
+    {
+        return Problem{Exit::NoCamera, QStringLiteral("no-match"),
+                       QStringLiteral("no camera matches --device %1").arg(printable(m_options.device)),
+                       lines.isEmpty() ? QStringList{QStringLiteral("No camera is attached at all.")}
+                                       : QStringList{QStringLiteral("Attached:")} + lines,
+                       QJsonObject{{QStringLiteral("candidates"), candidates}}};
     }
 
     // Waits for the replies `wanted`, in any order; each is kept by command.
@@ -342,7 +355,16 @@ private:
 
     int list()
     {
-        const QVector<Device> devices = selectDevices(attachedDevices(), m_options.device);
+        const QVector<Device> bus = attachedDevices();
+        const QVector<Device> devices = selectDevices(bus, m_options.device);
+        // An empty bus is an answer; a --device that names nothing on it is
+        // the same refusal as for the other commands.
+        if (devices.isEmpty() && !m_options.device.isEmpty()) {
+            QJsonArray candidates;
+            QStringList lines;
+            describeBus(bus, &candidates, &lines);
+            return fail(noMatch(candidates, lines));
+        }
         QJsonArray entries;
         QStringList lines;
         bool locked = false;
@@ -375,8 +397,7 @@ private:
             }
         }
         if (devices.isEmpty())
-            lines << (m_options.device.isEmpty() ? QStringLiteral("No camera attached.")
-                                                 : QStringLiteral("No camera matches --device %1.").arg(printable(m_options.device)));
+            lines << QStringLiteral("No camera attached.");
         QJsonObject document{{QStringLiteral("command"), QStringLiteral("list")},
                              {QStringLiteral("devices"), entries}};
         if (locked) {
@@ -614,9 +635,17 @@ private:
     int refuse(imagecheck::Refusal refusal, const QString &path)
     {
         const imagecheck::RefusalText &text = imagecheck::refusalText(refusal);
-        return fail(Problem{Exit::ImageRefused, refusalKeyword(refusal),
-                            QStringLiteral("%1: %2").arg(path.isEmpty() ? QStringLiteral("(no file)") : printable(path),
-                                                         QLatin1String(text.text)),
+        QString reason = refusalKeyword(refusal);
+        QString said = QLatin1String(text.text);
+        // The window's check refuses a directory, a FIFO or a device as a
+        // file that does not exist; the tool says what it is. The refusal
+        // and its title stay the window's.
+        if (refusal == imagecheck::Refusal::FileMissing && QFileInfo::exists(path)) {
+            reason = QStringLiteral("not-regular-file");
+            said = QStringLiteral("not a regular file (a directory, a FIFO or a device); give the path of the .bin image.");
+        }
+        return fail(Problem{Exit::ImageRefused, reason,
+                            QStringLiteral("%1: %2").arg(path.isEmpty() ? QStringLiteral("(no file)") : printable(path), said),
                             {},
                             QJsonObject{{QStringLiteral("refusal"), refusalKeyword(refusal)},
                                         {QStringLiteral("title"), QLatin1String(text.title)}}});
