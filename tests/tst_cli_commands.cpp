@@ -267,7 +267,7 @@ void CliCommandsTest::choosingAmongSeveralCameras_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("reason");   // on success, the serial of the camera that answered when not SIM0001
 
     QTest::newRow("no --device refuses to guess") << QStringList{"info"} << 4 << "several-cameras";
     QTest::newRow("set-mode refuses too") << QStringList{"set-mode", "full"} << 4 << "several-cameras";
@@ -276,7 +276,11 @@ void CliCommandsTest::choosingAmongSeveralCameras_data()
     QTest::newRow("by node") << QStringList{"--device", "sim:2207:2008:0", "info"} << 0 << "";
     QTest::newRow("a serial nobody has") << QStringList{"--device", "NOPE", "info"} << 3 << "no-match";
     QTest::newRow("list, a serial nobody has") << QStringList{"--device", "NOPE", "list"} << 3 << "no-match";
-    QTest::newRow("the silent second one times out")
+    QTest::newRow("the second one answers") << QStringList{"--device", "SIM0002", "--timeout", "1", "info"} << 0
+                                            << "SIM0002";
+    QTest::newRow("the second one takes a mode of its own")
+        << QStringList{"--device", "SIM0002", "--timeout", "1", "set-mode", "gallery"} << 0 << "SIM0002";
+    QTest::newRow("a silent second one times out")
         << QStringList{"--device", "SIM0002", "--timeout", "0.2", "info"} << 6 << "timeout";
 }
 
@@ -287,12 +291,16 @@ void CliCommandsTest::choosingAmongSeveralCameras()
     QFETCH(QString, reason);
     m_camera.attachSecond(Identity::Normal);
     m_camera.setSecondListed(true);
+    m_camera.setSilent(reason == QLatin1String("timeout"));
     arguments.replaceInStrings("IMAGE", m_image);
 
     const Run result = run(QStringList{"--json"} + arguments);
-    QCOMPARE(result.code, code);
+    QVERIFY2(result.code == code, result.err.constData());
     if (code == 0) {
-        QCOMPARE(result.json().value("device").toObject().value("serial").toString(), QStringLiteral("SIM0001"));
+        QCOMPARE(result.json().value("device").toObject().value("serial").toString(),
+                 reason.isEmpty() ? QStringLiteral("SIM0001") : reason);
+        if (arguments.contains("set-mode"))
+            QCOMPARE(int(m_camera.mode()), 1);
         return;
     }
     QVERIFY(result.out.isEmpty());

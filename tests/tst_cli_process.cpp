@@ -133,6 +133,8 @@ void CliProcessTest::exitCodesAndStreams_data()
     QTest::newRow("usage error") << QStringList{"frobnicate"} << "" << 2 << "usage";
     QTest::newRow("no camera") << QStringList{"info"} << "absent" << 3 << "no-camera";
     QTest::newRow("several cameras") << QStringList{"info"} << "second" << 4 << "several-cameras";
+    QTest::newRow("the demo does not upgrade its second camera")
+        << QStringList{"--timeout", "1", "--device", "SIM0002", "upgrade", "IMAGE"} << "second" << 2 << "usage";
     QTest::newRow("node that does not open") << QStringList{"info"} << "locked" << 5 << "no-access";
     QTest::newRow("silent camera") << QStringList{"--timeout", "0.3", "info"} << "silent" << 6 << "device";
     QTest::newRow("upgrade") << QStringList{"upgrade", "IMAGE"} << "fast" << 0 << "";
@@ -188,11 +190,20 @@ void CliProcessTest::stateCarriesOverBetweenRuns()
 {
     const QString state = m_dir.filePath(QStringLiteral("state-modes"));
     QCOMPARE(run({"set-mode", "gallery"}, QString(), state).code, 0);
+    // A run with the camera unplugged leaves the kept camera as it was.
+    QCOMPARE(run({"info"}, QStringLiteral("absent"), state).code, 3);
     const Finished info = run({"--json", "info"}, QString(), state);
     QCOMPARE(info.code, 0);
+    QCOMPARE(QJsonDocument::fromJson(info.out).object().value("identity").toString(), QStringLiteral("camera"));
     QCOMPARE(QJsonDocument::fromJson(info.out).object().value("mode").toObject().value("value").toInt(), 8);
     const Finished again = run({"--json", "set-mode", "8"}, QString(), state);
     QCOMPARE(QJsonDocument::fromJson(again.out).object().value("changed").toBool(), false);
+
+    // So does the second camera, in runs with it and without it.
+    QCOMPARE(run({"--device", "SIM0002", "set-mode", "voice"}, QStringLiteral("second"), state).code, 0);
+    QCOMPARE(run({"info"}, QString(), state).code, 0);
+    const Finished second = run({"--json", "--device", "SIM0002", "info"}, QStringLiteral("second"), state);
+    QCOMPARE(QJsonDocument::fromJson(second.out).object().value("mode").toObject().value("value").toInt(), 2);
 }
 
 void CliProcessTest::upgradeLinesWhenNotATerminal()
@@ -284,7 +295,8 @@ void CliProcessTest::secondInterruptEndsAtOnce()
     QFETCH(int, second);
     QFETCH(int, code);
     QFETCH(QString, kind);
-    QProcess *process = start({"--json", "upgrade", m_image}, QStringLiteral("fast,step=400"));
+    const QString state = m_dir.filePath(QStringLiteral("state-second-%1").arg(second));
+    QProcess *process = start({"--json", "upgrade", m_image}, QStringLiteral("fast,step=400"), state);
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("\"device-progress\""), kRunTimeoutMs);
     ::kill(pid_t(process->processId()), first);
@@ -300,6 +312,11 @@ void CliProcessTest::secondInterruptEndsAtOnce()
     QCOMPARE(error.value("reason").toString(), QStringLiteral("second-interrupt"));
     QVERIFY(error.value("message").toString().contains("still writing its firmware"));
     QVERIFY(!(out + finished.out).contains("\"result\""));
+    // The camera was writing a good image: on the desk it finishes without
+    // the tool and is kept as restarted with the new firmware.
+    QFile kept(state);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("identity=camera\nmode=1\nversion=V2.2.0\n"));
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

@@ -105,6 +105,8 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
     }
     code = output.finish(code);
 
+    // A second signal that came after the command's last look ends here.
+    interrupt::endIfAsked();
     interrupt::uninstall();
     qInstallMessageHandler(previous);
     g_logOutput = nullptr;

@@ -154,7 +154,11 @@ private:
     // Ctrl-C, SIGTERM and SIGHUP stop every wait except those of the
     // device's own writing and restart; a signal noticed there is answered
     // once and then forgotten.
-    bool interrupted() const { return interrupt::count() > m_interruptsAnswered; }
+    bool interrupted() const
+    {
+        interrupt::endIfAsked();
+        return interrupt::count() > m_interruptsAnswered;
+    }
 
     // A stop by the first signal, as a problem: "interrupted while ...",
     // "stopped by SIGTERM after ...".

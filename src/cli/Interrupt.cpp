@@ -49,6 +49,8 @@ std::atomic<int> g_count{0};
 std::atomic<int> g_first{-1};      // index into kStopSignals of the first signal
 std::atomic<int> g_stage{int(Stage::NothingSent)};
 std::atomic<bool> g_json{false};
+std::atomic<int> g_endCode{0};     // set when a second signal left the end to the command's flow
+std::atomic<void (*)()> g_tidy{nullptr};   // endAtNextLook()
 
 struct sigaction g_previous[kStopSignalCount + 1];
 
@@ -106,6 +108,10 @@ void onSignal(int signal)
     }
     const ssize_t ignored = ::write(STDERR_FILENO, line, size_t(length));
     (void)ignored;
+    if (g_tidy.load()) {
+        g_endCode = int(stop.exit);
+        return;
+    }
     ::_exit(int(stop.exit));
 }
 
@@ -149,6 +155,7 @@ void reset()
     g_count = 0;
     g_first = -1;
     g_stage = int(Stage::NothingSent);
+    g_endCode = 0;
 }
 
 Exit stopExit()
@@ -174,6 +181,21 @@ const char *signalName()
 void setStage(Stage stage)
 {
     g_stage = int(stage);
+}
+
+void endAtNextLook(void (*tidy)())
+{
+    g_tidy = tidy;
+}
+
+void endIfAsked()
+{
+    const int code = g_endCode.load();
+    if (code == 0)
+        return;
+    if (void (*tidy)() = g_tidy.load())
+        tidy();
+    ::_exit(code);
 }
 
 } // namespace cli::interrupt

@@ -43,4 +43,12 @@ enum class Stage {
 };
 void setStage(Stage stage);
 
+// For a program that must put things in order before it ends (the demo
+// keeps its virtual camera's state in a file): the second signal still
+// writes its line at once, but the process ends at the command's next look
+// at the signals, where `tidy` runs first. Set before install().
+void endAtNextLook(void (*tidy)());
+// Ends the process here if a second signal asked for it (see above).
+void endIfAsked();
+
 } // namespace cli::interrupt
