@@ -7,6 +7,7 @@
 #include <hidapi/hidapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cwchar>
 #include <deque>
 #include <memory>
@@ -48,6 +49,7 @@ const wchar_t kNoDeviceWithSerial[] = L"Device with requested VID/PID/(SerialNum
 const wchar_t kReadOnRemovedDevice[] = L"hid_read_timeout: unexpected poll error (device disconnected)";
 const wchar_t kWriteOnRemovedDevice[] = L"No such device";
 const wchar_t kTransferFailed[] = L"Input/output error";
+const wchar_t kReadInterrupted[] = L"Interrupted system call";
 
 std::wstring openFailure(const QByteArray &path, bool listed)
 {
@@ -266,11 +268,19 @@ int HID_API_EXPORT HID_API_CALL hid_write(hid_device *dev, const unsigned char *
 int HID_API_EXPORT HID_API_CALL hid_read_timeout(hid_device *dev, unsigned char *data, size_t length, int milliseconds)
 {
     CApi::enter("hid_read_timeout");
+    errno = 0;
     const int result = CApi::read(dev, data, length, milliseconds);
+    // A wait cut short by a signal leaves errno at EINTR, as poll(2) does,
+    // and hid_error says so in strerror's words.
+    const int error = errno;
     if (hid_device_ *handle = sim::known(dev)) {
         const bool gone = !CApi::info(dev, nullptr);
-        handle->lastError = result >= 0 ? L"Success" : gone ? sim::kReadOnRemovedDevice : sim::kTransferFailed;
+        handle->lastError = result >= 0 ? L"Success"
+                            : gone      ? sim::kReadOnRemovedDevice
+                            : error == EINTR ? sim::kReadInterrupted
+                                             : sim::kTransferFailed;
     }
+    errno = error;
     return result;
 }
 

@@ -3,8 +3,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <numeric>
@@ -107,7 +109,6 @@ const char *const kManufacturer = "Virtual Devices";
 const char *const kNormalProduct = "Conference Camera";
 const char *const kUpgradeProduct = "Upgrade Device";
 const char *const kSerialNumber = "SIM0001";
-const char *const kSecondSerialNumber = "SIM0002";
 const char kSecondPathPrefix[] = "sim:second:";
 
 quint8 at(const QByteArray &bytes, int index)
@@ -192,6 +193,20 @@ QString requestFault(const QByteArray &frame)
     return QString();
 }
 
+// Sleeps until `wake` on the monotonic clock (steady_clock's), the way
+// hidapi's poll(2) waits: false when a signal the program catches cut the
+// sleep short. std::this_thread::sleep_until would go back to sleep and hide
+// the signal from the caller.
+bool sleepUntil(VirtualCamera::Clock::time_point wake)
+{
+    const auto since = wake.time_since_epoch();
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(since);
+    timespec until{};
+    until.tv_sec = time_t(whole.count());
+    until.tv_nsec = long(std::chrono::duration_cast<std::chrono::nanoseconds>(since - whole).count());
+    return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
+}
+
 // Why a write to the data interface is not an upgrade data report, judged
 // on its shape alone.
 QString dataReportShapeFault(const QByteArray &report)
@@ -243,6 +258,12 @@ struct VirtualCamera::State
     bool secondAttached = false;
     Identity secondIdentity = Identity::Upgrade;
     bool secondListed = false;
+    // The listed second device's own camera: what it tells, its mode, and
+    // its replies waiting to be read on its control interface.
+    QByteArray secondVersion = kDefaultVersion;
+    QByteArray secondUvcName = kDefaultUvcName;
+    quint8 secondMode = 0;
+    std::deque<QByteArray> secondReports;
     QVector<InterfaceSpec> interfaces = standardInterfaces();
     Milliseconds interfaceGap{0};
     int listedInterfaces = 0;   // of the attached device, in bus order
@@ -528,6 +549,41 @@ struct VirtualCamera::State
         return true;
     }
 
+    // The listed second device is a camera of its own on the same desk: it
+    // answers what a camera in normal mode is asked (its loader, in upgrade
+    // mode, tells its version only), at once and in order. It is never sent
+    // into upgrade mode and takes no image. A silent camera is silent here too.
+    int secondControlWrite(const QByteArray &frame)
+    {
+        const QString fault = requestFault(frame);
+        if (!fault.isEmpty()) {
+            violation(QStringLiteral("second: ") + fault);
+            return frame.size();
+        }
+        const quint8 code = at(frame, kCodeIndex);
+        if (silent || at(frame, kGroupIndex) != kGroupCamera
+            || (secondIdentity == Identity::Upgrade && code != kGetVersion))
+            return frame.size();
+        switch (code) {
+        case kGetVersion:
+            secondReports.push_back(buildReply(kGroupCamera, kGetVersionAck, secondVersion));
+            break;
+        case kSetMode:
+            secondMode = at(frame, kPayloadIndex);
+            secondReports.push_back(buildReply(kGroupCamera, kSetModeAck, QByteArray(1, '\0')));
+            break;
+        case kGetMode:
+            secondReports.push_back(buildReply(kGroupCamera, kGetModeAck, QByteArray(1, char(secondMode))));
+            break;
+        case kGetUvcName:
+            secondReports.push_back(buildReply(kGroupCamera, kGetUvcNameAck, secondUvcName));
+            break;
+        default:
+            break;
+        }
+        return frame.size();
+    }
+
     int controlWrite(const QByteArray &frame)
     {
         const QString fault = requestFault(frame);
@@ -710,6 +766,7 @@ void VirtualCamera::detach()
 {
     d->unplug();
     d->secondAttached = false;
+    d->secondReports.clear();
 }
 
 void VirtualCamera::attachSecond(Identity identity)
@@ -719,6 +776,8 @@ void VirtualCamera::attachSecond(Identity identity)
 }
 
 void VirtualCamera::setSecondListed(bool listed) { d->secondListed = listed; }
+void VirtualCamera::setSecondMode(quint8 mode) { d->secondMode = mode; }
+quint8 VirtualCamera::secondMode() const { return d->secondMode; }
 
 bool VirtualCamera::isAttached() const { return d->attached; }
 Identity VirtualCamera::identity() const { return d->identity; }
@@ -978,8 +1037,10 @@ int VirtualCamera::writeReport(quint64 handle, const quint8 *data, size_t length
 
     frame.accepted = true;
     d->frames.append(frame);
-    if (State::isSecondPath(live->info.path))
-        return frame.bytes.size();   // the second device takes everything and acts on nothing
+    if (State::isSecondPath(live->info.path)) {
+        // The second device acts on its control interface only.
+        return live->info.usagePage == kControlUsagePage ? d->secondControlWrite(frame.bytes) : frame.bytes.size();
+    }
     if (live->info.usagePage == kControlUsagePage)
         return d->controlWrite(frame.bytes);
     if (dataInterface) {
@@ -1002,19 +1063,27 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
     d->lastReadInterface = known != d->handles.end() ? known->second.info.interfaceNumber : -1;
     if (!d->liveHandle(handle) || !data || d->readFails)
         return -1;
-    // The camera sends on its control interface only; a read on any other,
-    // or on the second device (which never answers), waits out its time-out
-    // like one on a quiet hidraw node.
-    const bool control = d->lastReadPage == kControlUsagePage
-        && !State::isSecondPath(d->liveHandle(handle)->info.path);
+    // The camera sends on its control interface only; a read on any other
+    // waits out its time-out like one on a quiet hidraw node. The second
+    // device's replies wait in a queue of their own.
+    const bool control = d->lastReadPage == kControlUsagePage;
+    const bool second = State::isSecondPath(d->liveHandle(handle)->info.path);
 
     const Clock::time_point deadline = Clock::now() + Milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         if (!d->liveHandle(handle))
             return -1;   // the device left while the caller waited
         QByteArray report;
-        if (control && nextReport(&report)) {
+        bool got = false;
+        if (control && second && !d->secondReports.empty()) {
+            report = d->secondReports.front();
+            d->secondReports.pop_front();
+            got = true;
+        } else if (control && !second && nextReport(&report)) {
             reportRead(handle, report);
+            got = true;
+        }
+        if (got) {
             const int count = int(std::min<size_t>(length, size_t(report.size())));
             std::copy_n(report.constData(), count, reinterpret_cast<char *>(data));
             return count;
@@ -1026,7 +1095,12 @@ int VirtualCamera::readReport(quint64 handle, quint8 *data, size_t length, int t
         const auto next = d->nextScheduled();
         if (next != d->schedule.end())
             wake = std::min(wake, std::max(next->due, now));
-        std::this_thread::sleep_until(wake);
+        // Like hidapi's poll(2), the wait ends early when the program catches
+        // a signal, and the read fails (-1, errno EINTR).
+        if (!sleepUntil(wake)) {
+            errno = EINTR;
+            return -1;
+        }
         d->runDue();
     }
 }

@@ -31,6 +31,8 @@ constexpr quint16 kUpgradeVendorId = 0x1D6B;
 constexpr quint16 kUpgradeProductId = 0x0102;
 constexpr quint16 kControlUsagePage = 0xFF00;
 constexpr quint16 kDataUsagePage = 0xFF01;
+// The serial number of the second device (attachSecond).
+inline constexpr char kSecondSerialNumber[] = "SIM0002";
 
 struct InterfaceSpec
 {
@@ -94,9 +96,15 @@ public:
     // takes it away too.
     void attachSecond(Identity identity);
     // The second device also shows in enumerations, with its own serial
-    // number and its two vendor interfaces. Its interfaces open; it takes
-    // every write and answers nothing.
+    // number (kSecondSerialNumber) and its two vendor interfaces. Its
+    // interfaces open, and it answers like a camera of its own: version,
+    // name, framing mode and set-mode in normal mode, the version in
+    // upgrade mode. It never leaves for upgrade mode and takes no image;
+    // setSilent() silences it too.
     void setSecondListed(bool listed);
+    // The listed second device's framing mode.
+    void setSecondMode(quint8 mode);
+    quint8 secondMode() const;
     bool isAttached() const;
     Identity identity() const;
     // hid_open for the given identity returns null while set.
@@ -111,7 +119,7 @@ public:
     quint8 mode() const;                            // last mode applied or set
     QByteArray version() const;                     // what CAMERA_GET_VERSION answers now
     void setAudioLevels(const std::array<quint8, 10> &levels);
-    void setSilent(bool silent);                    // answer nothing at all
+    void setSilent(bool silent);                    // answer nothing at all (the second device neither)
     // After CAMERA_ENTER_UPD the camera leaves at once and returns in the
     // upgrade identity after this delay.
     void setUpgradeReturnDelay(Milliseconds delay);
@@ -154,7 +162,9 @@ public:
     void unplugDuringUpload(UnplugPoint point);
 
     // --- Reads -----------------------------------------------------------
-    // When off, hid_read_timeout returns at once if nothing is queued.
+    // When off, hid_read_timeout returns at once if nothing is queued. When
+    // on, it waits as hidapi's poll(2) does, which a signal the program
+    // catches cuts short: the read then fails (-1, errno EINTR).
     void setReadWaits(bool waits);
     // hid_read_timeout returns -1 while set.
     void setReadFails(bool fails);

@@ -16,7 +16,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using sim::Identity;
@@ -29,9 +33,10 @@ const QByteArray kNewVersion("V9.9.9");
 using Run = CliRun;
 
 
-Run run(const QStringList &arguments, bool terminal = false)
+// Runs the tool in-process; `sink`, when given, takes stdout (not read back).
+Run run(const QStringList &arguments, bool terminal = false, FILE *sink = nullptr)
 {
-    FILE *out = std::tmpfile();
+    FILE *out = sink ? sink : std::tmpfile();
     FILE *err = std::tmpfile();
     if (!out || !err)
         qFatal("no temporary files");
@@ -40,9 +45,43 @@ Run run(const QStringList &arguments, bool terminal = false)
     Run result;
     result.code = cli::runCli(arguments, out, err, terminal);
     result.ms = clock.elapsed();
-    result.out = cli::readBack(out);
+    if (sink)
+        std::fclose(sink);
+    else
+        result.out = cli::readBack(out);
     result.err = cli::readBack(err);
     return result;
+}
+
+// Where stdout goes when it cannot take the output.
+enum class Sink {
+    FullDisk,            // /dev/full: ENOSPC
+    ReaderGone,          // a pipe whose reading end is closed: EPIPE, and SIGPIPE
+    ReaderGoneAfterTwo,  // a reader that takes two lines and goes away, as `| head -n 2`
+};
+
+FILE *openSink(Sink sink)
+{
+    static int linesLeft = 0;
+    const auto takeTwoLines = [](void *, const char *bytes, size_t size) -> ssize_t {
+        if (linesLeft <= 0) {
+            errno = EPIPE;
+            return -1;
+        }
+        linesLeft -= int(std::count(bytes, bytes + size, '\n'));
+        return ssize_t(size);
+    };
+    int ends[2];
+    switch (sink) {
+    case Sink::FullDisk:
+        return std::fopen("/dev/full", "w");
+    case Sink::ReaderGone:
+        return ::pipe(ends) == 0 && ::close(ends[0]) == 0 ? ::fdopen(ends[1], "w") : nullptr;
+    case Sink::ReaderGoneAfterTwo:
+        linesLeft = 2;
+        return ::fopencookie(nullptr, "w", cookie_io_functions_t{nullptr, takeTwoLines, nullptr, nullptr});
+    }
+    return nullptr;
 }
 
 QByteArray sampleImage(int size)
@@ -87,6 +126,8 @@ enum class Fault {
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Sink)
+Q_DECLARE_METATYPE(Identity)
 
 class CliCommandsTest : public QObject
 {
@@ -116,6 +157,10 @@ private slots:
     void refusedImagesTouchNoCamera();
     void progressOnTerminalAndElsewhere();
     void verboseLogGoesToStderr();
+    void deviceTextIsShownNotActedOn_data();
+    void deviceTextIsShownNotActedOn();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
 
 private:
     QString writeImage(const QString &name, const QByteArray &content);
@@ -222,7 +267,7 @@ void CliCommandsTest::choosingAmongSeveralCameras_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("reason");   // on success, the serial of the camera that answered when not SIM0001
 
     QTest::newRow("no --device refuses to guess") << QStringList{"info"} << 4 << "several-cameras";
     QTest::newRow("set-mode refuses too") << QStringList{"set-mode", "full"} << 4 << "several-cameras";
@@ -230,7 +275,12 @@ void CliCommandsTest::choosingAmongSeveralCameras_data()
     QTest::newRow("by serial") << QStringList{"--device", "SIM0001", "info"} << 0 << "";
     QTest::newRow("by node") << QStringList{"--device", "sim:2207:2008:0", "info"} << 0 << "";
     QTest::newRow("a serial nobody has") << QStringList{"--device", "NOPE", "info"} << 3 << "no-match";
-    QTest::newRow("the silent second one times out")
+    QTest::newRow("list, a serial nobody has") << QStringList{"--device", "NOPE", "list"} << 3 << "no-match";
+    QTest::newRow("the second one answers") << QStringList{"--device", "SIM0002", "--timeout", "1", "info"} << 0
+                                            << "SIM0002";
+    QTest::newRow("the second one takes a mode of its own")
+        << QStringList{"--device", "SIM0002", "--timeout", "1", "set-mode", "gallery"} << 0 << "SIM0002";
+    QTest::newRow("a silent second one times out")
         << QStringList{"--device", "SIM0002", "--timeout", "0.2", "info"} << 6 << "timeout";
 }
 
@@ -241,12 +291,16 @@ void CliCommandsTest::choosingAmongSeveralCameras()
     QFETCH(QString, reason);
     m_camera.attachSecond(Identity::Normal);
     m_camera.setSecondListed(true);
+    m_camera.setSilent(reason == QLatin1String("timeout"));
     arguments.replaceInStrings("IMAGE", m_image);
 
     const Run result = run(QStringList{"--json"} + arguments);
-    QCOMPARE(result.code, code);
+    QVERIFY2(result.code == code, result.err.constData());
     if (code == 0) {
-        QCOMPARE(result.json().value("device").toObject().value("serial").toString(), QStringLiteral("SIM0001"));
+        QCOMPARE(result.json().value("device").toObject().value("serial").toString(),
+                 reason.isEmpty() ? QStringLiteral("SIM0001") : reason);
+        if (arguments.contains("set-mode"))
+            QCOMPARE(int(m_camera.mode()), 1);
         return;
     }
     QVERIFY(result.out.isEmpty());
@@ -510,9 +564,11 @@ void CliCommandsTest::refusedImagesTouchNoCamera_data()
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<QString>("text");
 
+    const QString notRegular = "not a regular file (a directory, a FIFO or a device); give the path of the .bin image.";
     QTest::newRow("no file named") << "" << QByteArray() << "no-file" << "No update file selected.";
     QTest::newRow("missing") << "gone.bin" << QByteArray() << "file-missing" << "Selected file does not exist.";
-    QTest::newRow("a folder") << "folder.bin" << QByteArray() << "file-missing" << "Selected file does not exist.";
+    QTest::newRow("a folder") << "folder.bin" << QByteArray() << "not-regular-file" << notRegular;
+    QTest::newRow("a FIFO") << "fifo.bin" << QByteArray() << "not-regular-file" << notRegular;
     QTest::newRow("not .bin") << "image.img" << QByteArray("x") << "not-bin-file" << "Selected file is not a .bin file.";
     QTest::newRow("empty") << "empty.bin" << QByteArray("") << "empty" << "Selected file is empty.";
     QTest::newRow("blank header") << "blank.bin" << QByteArray(64, '\0') << "blank-header"
@@ -530,13 +586,17 @@ void CliCommandsTest::refusedImagesTouchNoCamera()
         path = m_dir.filePath(name);
         if (name == QLatin1String("folder.bin"))
             QVERIFY(QDir().mkpath(path));
+        else if (name == QLatin1String("fifo.bin"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else if (name != QLatin1String("gone.bin"))
             writeImage(name, content);
     }
     const Run result = run({"--json", "upgrade", path});
     QCOMPARE(result.code, 7);
-    QCOMPARE(result.error().value("refusal").toString(), refusal);
-    QVERIFY(result.error().value("message").toString().endsWith(text));
+    QCOMPARE(result.error().value("reason").toString(), refusal);
+    // The refusal named is the window's check, which takes a folder for a missing file.
+    QCOMPARE(result.error().value("refusal").toString(), refusal == "not-regular-file" ? "file-missing" : refusal);
+    QVERIFY2(result.error().value("message").toString().endsWith(text), result.err.constData());
     QVERIFY(m_camera.controlRequests().isEmpty());
     QCOMPARE(m_camera.identity(), Identity::Normal);
     QCOMPARE(m_camera.totalOpened(), 0);
@@ -585,6 +645,99 @@ void CliCommandsTest::verboseLogGoesToStderr()
     for (const QByteArray &line : json.err.trimmed().split('\n'))
         QVERIFY(QJsonDocument::fromJson(line).object().contains("log"));
     QVERIFY(QJsonDocument::fromJson(json.out).isObject());
+}
+
+void CliCommandsTest::deviceTextIsShownNotActedOn_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("shown");
+
+    QTest::newRow("info") << Identity::Normal << "info" << QByteArray("Camera:   Cam\\x1B]0;owned\\x07era\\x1B[2J");
+    QTest::newRow("info in upgrade mode") << Identity::Upgrade << "info" << QByteArray("Version:  V1\\x1B[1A\\x9B2J\n");
+    QTest::newRow("upgrade") << Identity::Normal << "upgrade"
+                             << QByteArray("Upgraded: V1\\x1B[1A\\x9B2J \xe2\x86\x92 V2\\x1B]2;x\\x07\n");
+}
+
+void CliCommandsTest::deviceTextIsShownNotActedOn()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, shown);
+    // A retitled terminal, a cleared screen and line, the cursor sent up, a
+    // carriage return, DEL, and CSI as a C1 character.
+    const QByteArray name("Cam\x1b]0;owned\x07" "era\x1b[2J\x1b[1A\x1b[2K\r\x7f\xc2\x9b" "2J");
+    const QByteArray version("V1\x1b[1A\x9b" "2J");
+    m_camera.setUvcName(name);
+    m_camera.setVersion(version);
+    m_camera.setProgressPlan({0, 100}, 10ms, 30ms, "V2\x1b]2;x\x07");
+    if (identity == Identity::Upgrade)
+        m_camera.attach(Identity::Upgrade);
+
+    const Run result = run(command == QLatin1String("info") ? QStringList{"info"} : QStringList{"upgrade", m_image});
+    QVERIFY2(result.code == 0, result.err.constData());
+    for (const char *raw : {"\x1b", "\x07", "\r", "\x7f", "\xc2\x9b"})
+        QVERIFY2(!(result.out + result.err).contains(raw), result.out.toHex(' ').constData());
+    QVERIFY2(result.out.contains(shown), result.out.constData());
+    // JSON carries the text as it came.
+    if (command == QLatin1String("info")) {
+        const QJsonObject json = run({"--json", "info"}).json();
+        QCOMPARE(json.value("version").toString(), QString::fromLatin1(version));
+        if (identity == Identity::Normal)
+            QCOMPARE(json.value("name").toString(), QString::fromLocal8Bit(name));
+    }
+}
+
+void CliCommandsTest::outputThatCannotBeWritten_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Sink>("sink");
+    QTest::addColumn<bool>("finished");   // ran to its end, or stopped before it changed the camera
+
+    QTest::newRow("--json info to a full disk") << Identity::Normal << QStringList{"--json", "info"} << Sink::FullDisk
+                                                << true;
+    QTest::newRow("set-mode to a full disk: the mode is set")
+        << Identity::Normal << QStringList{"set-mode", "gallery"} << Sink::FullDisk << true;
+    QTest::newRow("upgrade to a full disk: stopped before the switch")
+        << Identity::Normal << QStringList{"upgrade", "IMAGE"} << Sink::FullDisk << false;
+    QTest::newRow("--json upgrade to a reader that went away: stopped before the switch")
+        << Identity::Normal << QStringList{"--json", "upgrade", "IMAGE"} << Sink::ReaderGone << false;
+    QTest::newRow("--json upgrade | head -n 2: the upgrade finishes")
+        << Identity::Normal << QStringList{"--json", "upgrade", "IMAGE"} << Sink::ReaderGoneAfterTwo << true;
+    QTest::newRow("upgrade in upgrade mode to a full disk: nothing announced")
+        << Identity::Upgrade << QStringList{"upgrade", "IMAGE"} << Sink::FullDisk << false;
+}
+
+void CliCommandsTest::outputThatCannotBeWritten()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QStringList, arguments);
+    QFETCH(Sink, sink);
+    QFETCH(bool, finished);
+    arguments.replaceInStrings("IMAGE", m_image);
+    if (identity == Identity::Upgrade)
+        m_camera.attach(Identity::Upgrade);
+    FILE *out = openSink(sink);
+    QVERIFY(out);
+
+    const Run result = run(arguments, false, out);
+    QVERIFY2(result.code == 1, result.err.constData());
+    const QString message = arguments.first() == QLatin1String("--json")
+                                ? result.error().value("message").toString()
+                                : QString::fromUtf8(result.err.trimmed()).remove(QStringLiteral("kelvora-camera-cli: "));
+    QVERIFY2(message.startsWith("could not write to standard output ("), result.err.constData());
+    QVERIFY(message.endsWith(finished ? "; the command itself succeeded" : "; stopped before changing anything on the camera"));
+
+    // The camera is never left half-way: an upgrade that began ends with the
+    // new firmware; one stopped early sent nothing that changes the camera.
+    if (arguments.contains("set-mode"))
+        QCOMPARE(int(m_camera.mode()), 8);
+    if (arguments.contains("upgrade")) {
+        QCOMPARE(m_camera.version(), finished ? kNewVersion : QByteArray("V1.0.0"));
+        QCOMPARE(m_camera.identity(), finished ? Identity::Normal : identity);
+        QCOMPARE(m_camera.announcedSize(), finished ? qint64(kImageSize) : qint64(-1));
+    }
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

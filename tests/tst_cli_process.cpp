@@ -1,7 +1,8 @@
 // The demo command-line program as a process, as a script or a person meets
 // it: exit codes, stdout and stderr kept apart (JSON only on stdout under
 // --json, errors as JSON on stderr), one line per 10 % when stdout is no
-// terminal, the camera's state kept between runs, and Ctrl-C.
+// terminal, the camera's state kept between runs, and Ctrl-C, SIGTERM and
+// SIGHUP.
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -53,8 +54,11 @@ private slots:
     void exitCodesAndStreams();
     void stateCarriesOverBetweenRuns();
     void upgradeLinesWhenNotATerminal();
+    void interruptDuringUploadThenRecover_data();
     void interruptDuringUploadThenRecover();
+    void interruptWhileTheCameraWrites_data();
     void interruptWhileTheCameraWrites();
+    void secondInterruptEndsAtOnce_data();
     void secondInterruptEndsAtOnce();
 
 private:
@@ -129,6 +133,8 @@ void CliProcessTest::exitCodesAndStreams_data()
     QTest::newRow("usage error") << QStringList{"frobnicate"} << "" << 2 << "usage";
     QTest::newRow("no camera") << QStringList{"info"} << "absent" << 3 << "no-camera";
     QTest::newRow("several cameras") << QStringList{"info"} << "second" << 4 << "several-cameras";
+    QTest::newRow("the demo does not upgrade its second camera")
+        << QStringList{"--timeout", "1", "--device", "SIM0002", "upgrade", "IMAGE"} << "second" << 2 << "usage";
     QTest::newRow("node that does not open") << QStringList{"info"} << "locked" << 5 << "no-access";
     QTest::newRow("silent camera") << QStringList{"--timeout", "0.3", "info"} << "silent" << 6 << "device";
     QTest::newRow("upgrade") << QStringList{"upgrade", "IMAGE"} << "fast" << 0 << "";
@@ -184,11 +190,20 @@ void CliProcessTest::stateCarriesOverBetweenRuns()
 {
     const QString state = m_dir.filePath(QStringLiteral("state-modes"));
     QCOMPARE(run({"set-mode", "gallery"}, QString(), state).code, 0);
+    // A run with the camera unplugged leaves the kept camera as it was.
+    QCOMPARE(run({"info"}, QStringLiteral("absent"), state).code, 3);
     const Finished info = run({"--json", "info"}, QString(), state);
     QCOMPARE(info.code, 0);
+    QCOMPARE(QJsonDocument::fromJson(info.out).object().value("identity").toString(), QStringLiteral("camera"));
     QCOMPARE(QJsonDocument::fromJson(info.out).object().value("mode").toObject().value("value").toInt(), 8);
     const Finished again = run({"--json", "set-mode", "8"}, QString(), state);
     QCOMPARE(QJsonDocument::fromJson(again.out).object().value("changed").toBool(), false);
+
+    // So does the second camera, in runs with it and without it.
+    QCOMPARE(run({"--device", "SIM0002", "set-mode", "voice"}, QStringLiteral("second"), state).code, 0);
+    QCOMPARE(run({"info"}, QString(), state).code, 0);
+    const Finished second = run({"--json", "--device", "SIM0002", "info"}, QStringLiteral("second"), state);
+    QCOMPARE(QJsonDocument::fromJson(second.out).object().value("mode").toObject().value("value").toInt(), 2);
 }
 
 void CliProcessTest::upgradeLinesWhenNotATerminal()
@@ -201,16 +216,37 @@ void CliProcessTest::upgradeLinesWhenNotATerminal()
     QVERIFY(result.out.trimmed().endsWith("Upgraded: V2.1.0 \xe2\x86\x92 V2.2.0"));
 }
 
+// The three ways to ask the tool to stop, each with its exit code and the
+// words its message starts with.
+void addStopSignalRows()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130 << "interrupted";
+    QTest::newRow("SIGTERM (timeout, a service manager)") << int(SIGTERM) << 143 << "stopped by SIGTERM";
+    QTest::newRow("SIGHUP (the SSH session dropped)") << int(SIGHUP) << 129 << "stopped by SIGHUP";
+}
+
+void CliProcessTest::interruptDuringUploadThenRecover_data()
+{
+    addStopSignalRows();
+}
+
 void CliProcessTest::interruptDuringUploadThenRecover()
 {
-    const QString state = m_dir.filePath(QStringLiteral("state-interrupted"));
+    QFETCH(int, signal);
+    QFETCH(int, code);
+    QFETCH(QString, word);
+    const QString state = m_dir.filePath(QStringLiteral("state-interrupted-%1").arg(signal));
     // 402 data reports at 3 ms each: the upload runs for about a second.
     QProcess *process = start({"upgrade", m_image}, QStringLiteral("fast,pace=3000"), state);
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("upload: 10 %"), kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), signal);
     const Finished stopped = finish(process);
-    QCOMPARE(stopped.code, 130);
+    QCOMPARE(stopped.code, code);
+    QVERIFY2(stopped.err.startsWith("kelvora-camera-cli: " + word.toUtf8() + " after "), stopped.err.constData());
     QVERIFY2(stopped.err.contains("left in upgrade mode"), stopped.err.constData());
     QVERIFY(stopped.err.contains("running the same command again starts the upload over"));
     QVERIFY(!(out + stopped.out).contains("upload: 100 %"));
@@ -223,36 +259,64 @@ void CliProcessTest::interruptDuringUploadThenRecover()
     QCOMPARE(result.value("new_version").toString(), QStringLiteral("V2.2.0"));
 }
 
+void CliProcessTest::interruptWhileTheCameraWrites_data()
+{
+    addStopSignalRows();
+}
+
 void CliProcessTest::interruptWhileTheCameraWrites()
 {
+    QFETCH(int, signal);
     // The camera writes in 10 % steps 150 ms apart.
     QProcess *process = start({"upgrade", m_image}, QStringLiteral("fast,step=150"));
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("writing firmware, do not unplug: 10 %"),
                              kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), signal);
     const Finished finished = finish(process);
     QCOMPARE(finished.code, 0);
     QVERIFY2(finished.err.contains("writing its firmware: do not unplug it"), finished.err.constData());
     QVERIFY((out + finished.out).contains("Upgraded: V2.1.0"));
 }
 
+void CliProcessTest::secondInterruptEndsAtOnce_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<int>("code");   // the second signal's
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("Ctrl-C twice") << int(SIGINT) << int(SIGINT) << 130 << "interrupted";
+    QTest::newRow("SIGHUP, then SIGTERM") << int(SIGHUP) << int(SIGTERM) << 143 << "terminated";
+}
+
 void CliProcessTest::secondInterruptEndsAtOnce()
 {
-    QProcess *process = start({"--json", "upgrade", m_image}, QStringLiteral("fast,step=400"));
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QFETCH(int, code);
+    QFETCH(QString, kind);
+    const QString state = m_dir.filePath(QStringLiteral("state-second-%1").arg(second));
+    QProcess *process = start({"--json", "upgrade", m_image}, QStringLiteral("fast,step=400"), state);
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += process->readAllStandardOutput()).contains("\"device-progress\""), kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), first);
     QByteArray err;
     QTRY_VERIFY_WITH_TIMEOUT((err += process->readAllStandardError()).contains("\"notice\""), kRunTimeoutMs);
-    ::kill(pid_t(process->processId()), SIGINT);
+    ::kill(pid_t(process->processId()), second);
     const Finished finished = finish(process);
-    QCOMPARE(finished.code, 130);
+    QCOMPARE(finished.code, code);
     err += finished.err;
     const QJsonObject error = QJsonDocument::fromJson(err.trimmed().split('\n').last()).object().value("error").toObject();
-    QCOMPARE(error.value("exit_code").toInt(), 130);
+    QCOMPARE(error.value("exit_code").toInt(), code);
+    QCOMPARE(error.value("kind").toString(), kind);
+    QCOMPARE(error.value("reason").toString(), QStringLiteral("second-interrupt"));
     QVERIFY(error.value("message").toString().contains("still writing its firmware"));
     QVERIFY(!(out + finished.out).contains("\"result\""));
+    // The camera was writing a good image: on the desk it finishes without
+    // the tool and is kept as restarted with the new firmware.
+    QFile kept(state);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("identity=camera\nmode=1\nversion=V2.2.0\n"));
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

@@ -50,7 +50,8 @@ const char kHelp[] =
     "  1 unexpected failure        2 usage error\n"
     "  3 no camera                 4 several cameras and no --device\n"
     "  5 a node cannot be opened   6 the camera refused, failed or did not answer\n"
-    "  7 the image was refused     130 interrupted (Ctrl-C)\n"
+    "  7 the image was refused     129 stopped by SIGHUP\n"
+    "  130 interrupted (Ctrl-C)    143 stopped by SIGTERM\n"
     "\n"
     "See kelvora-camera-cli(1) for more.\n";
 
@@ -77,17 +78,17 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
     const bool json = parsed.ok() ? parsed.options.json : asksForJson(arguments);
     Output output(out, err, json, terminal);
     if (!parsed.ok())
-        return output.fail(Problem{Exit::Usage, QStringLiteral("usage"), parsed.error, {}, {}});
+        return output.finish(output.fail(Problem{Exit::Usage, QStringLiteral("usage"), parsed.error, {}, {}}));
     const Options &options = parsed.options;
     if (options.help) {
         output.result(QJsonObject{{QStringLiteral("help"), QLatin1String(kHelp)}}, QString::fromLatin1(kHelp).chopped(1));
-        return int(Exit::Ok);
+        return output.finish(int(Exit::Ok));
     }
     if (options.version) {
         output.result(QJsonObject{{QStringLiteral("program"), QStringLiteral("kelvora-camera-cli")},
                                   {QStringLiteral("version"), QStringLiteral(CAMERA_CLI_VERSION)}},
                       QStringLiteral("kelvora-camera-cli " CAMERA_CLI_VERSION));
-        return int(Exit::Ok);
+        return output.finish(int(Exit::Ok));
     }
 
     g_logOutput = options.verbose ? &output : nullptr;
@@ -102,7 +103,10 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
         code = runCommand(options, output);
         hid_exit();
     }
+    code = output.finish(code);
 
+    // A second signal that came after the command's last look ends here.
+    interrupt::endIfAsked();
     interrupt::uninstall();
     qInstallMessageHandler(previous);
     g_logOutput = nullptr;

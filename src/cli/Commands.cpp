@@ -93,7 +93,7 @@ QString deviceLabel(const Device &device)
 {
     QString text = identityText(device.identity);
     if (!device.serialNumber.isEmpty())
-        text += QStringLiteral(", serial ") + device.serialNumber;
+        text += QStringLiteral(", serial ") + printable(device.serialNumber);
     return text;
 }
 
@@ -151,14 +151,47 @@ private:
             m_output.log(text);
     }
 
-    // Ctrl-C stops every wait except those of the device's own writing and
-    // restart; a press noticed there is answered once and then forgotten.
-    bool interrupted() const { return interrupt::count() > m_interruptsAnswered; }
-
-    int interruptedFail(const QString &what)
+    // Ctrl-C, SIGTERM and SIGHUP stop every wait except those of the
+    // device's own writing and restart; a signal noticed there is answered
+    // once and then forgotten.
+    bool interrupted() const
     {
-        Problem problem{Exit::Interrupted, QStringLiteral("interrupted"), QStringLiteral("interrupted ") + what, {}, {}};
-        return fail(problem);
+        interrupt::endIfAsked();
+        return interrupt::count() > m_interruptsAnswered;
+    }
+
+    // A stop by the first signal, as a problem: "interrupted while ...",
+    // "stopped by SIGTERM after ...".
+    static Problem stopProblem(const QString &what, const QJsonObject &details = {})
+    {
+        const Exit exit = interrupt::stopExit();
+        return Problem{exit, QLatin1String(exitInfo(exit).keyword),
+                       QLatin1String(interrupt::stopWord()) + QLatin1Char(' ') + what, {}, details};
+    }
+
+    int interruptedFail(const QString &what) { return fail(stopProblem(what)); }
+
+    // The remark made when a signal comes while the camera must not be left:
+    // "got SIGTERM; " before it when the signal was not Ctrl-C.
+    static QString heldOn(const QString &text)
+    {
+        const QString name = QLatin1String(interrupt::signalName());
+        return (name.isEmpty() ? QString() : QStringLiteral("got %1; ").arg(name))
+               + text.arg(QLatin1String(interrupt::againWord()));
+    }
+
+    // Called before the first request that changes the camera. Output that
+    // could not be written stops the command while the camera is as it
+    // was; once a change went out, the command finishes what it started
+    // whatever becomes of its output, and the end reports the loss.
+    bool mayChangeCamera(Problem *problem)
+    {
+        if (!m_changedCamera && m_output.lost()) {
+            *problem = m_output.lostProblem(false);
+            return false;
+        }
+        m_changedCamera = true;
+        return true;
     }
 
     // findOne with its refusal reported: 0 once found, else the exit code.
@@ -185,13 +218,7 @@ private:
         const QVector<Device> chosen = selectDevices(m_bus, m_options.device);
         QJsonArray candidates;
         QStringList lines;
-        for (const Device &candidate : m_bus) {
-            candidates.append(deviceJson(candidate, false));
-            QStringList nodes;
-            for (const discovery::Interface &entry : candidate.interfaces)
-                nodes << QString::fromLocal8Bit(entry.path);
-            lines << QStringLiteral("%1: %2").arg(deviceLabel(candidate), nodes.join(QStringLiteral(", ")));
-        }
+        describeBus(m_bus, &candidates, &lines);
         if (chosen.size() == 1) {
             *device = chosen.first();
             verbose(QStringLiteral("using the %1").arg(deviceLabel(*device)));
@@ -205,21 +232,40 @@ private:
                                                    "says whether this user may open it.")},
                                    {}};
             } else {
-                *problem = Problem{Exit::NoCamera, QStringLiteral("no-match"),
-                                   QStringLiteral("no camera matches --device %1").arg(m_options.device),
-                                   lines.isEmpty() ? QStringList{QStringLiteral("No camera is attached at all.")}
-                                                   : QStringList{QStringLiteral("Attached:")} + lines,
-                                   QJsonObject{{QStringLiteral("candidates"), candidates}}};
+                *problem = noMatch(candidates, lines);
             }
             return false;
         }
         *problem = Problem{Exit::SeveralCameras, QStringLiteral("several-cameras"),
                            m_options.device.isEmpty()
                                ? QStringLiteral("%1 cameras are attached: choose one with --device SERIAL or --device NODE").arg(chosen.size())
-                               : QStringLiteral("--device %1 matches %2 cameras: name a node instead").arg(m_options.device).arg(chosen.size()),
+                               : QStringLiteral("--device %1 matches %2 cameras: name a node instead").arg(printable(m_options.device)).arg(chosen.size()),
                            QStringList{QStringLiteral("Attached:")} + lines,
                            QJsonObject{{QStringLiteral("candidates"), candidates}}};
         return false;
+    }
+
+    // The devices on the bus as an error lists them: each as JSON, and as a
+    // line "identity, serial: nodes".
+    static void describeBus(const QVector<Device> &bus, QJsonArray *candidates, QStringList *lines)
+    {
+        for (const Device &candidate : bus) {
+            candidates->append(deviceJson(candidate, false));
+            QStringList nodes;
+            for (const discovery::Interface &entry : candidate.interfaces)
+                nodes << printable(QString::fromLocal8Bit(entry.path));
+            *lines << QStringLiteral("%1: %2").arg(deviceLabel(candidate), nodes.join(QStringLiteral(", ")));
+        }
+    }
+
+    // Nothing on the bus matches --device.
+    Problem noMatch(const QJsonArray &candidates, const QStringList &lines) const
+    {
+        return Problem{Exit::NoCamera, QStringLiteral("no-match"),
+                       QStringLiteral("no camera matches --device %1").arg(printable(m_options.device)),
+                       lines.isEmpty() ? QStringList{QStringLiteral("No camera is attached at all.")}
+                                       : QStringList{QStringLiteral("Attached:")} + lines,
+                       QJsonObject{{QStringLiteral("candidates"), candidates}}};
     }
 
     // Waits for the replies `wanted`, in any order; each is kept by command.
@@ -313,7 +359,16 @@ private:
 
     int list()
     {
-        const QVector<Device> devices = selectDevices(attachedDevices(), m_options.device);
+        const QVector<Device> bus = attachedDevices();
+        const QVector<Device> devices = selectDevices(bus, m_options.device);
+        // An empty bus is an answer; a --device that names nothing on it is
+        // the same refusal as for the other commands.
+        if (devices.isEmpty() && !m_options.device.isEmpty()) {
+            QJsonArray candidates;
+            QStringList lines;
+            describeBus(bus, &candidates, &lines);
+            return fail(noMatch(candidates, lines));
+        }
         QJsonArray entries;
         QStringList lines;
         bool locked = false;
@@ -325,7 +380,7 @@ private:
                          .arg(identityText(device.identity))
                          .arg(id.vendorId, 4, 16, QLatin1Char('0'))
                          .arg(id.productId, 4, 16, QLatin1Char('0'))
-                         .arg(device.serialNumber.isEmpty() ? QStringLiteral("(none reported)") : device.serialNumber);
+                         .arg(device.serialNumber.isEmpty() ? QStringLiteral("(none reported)") : printable(device.serialNumber));
             for (const QJsonValue &value : entry.value(QStringLiteral("interfaces")).toArray()) {
                 const QJsonObject node = value.toObject();
                 const QString access = node.value(QStringLiteral("access")).toString();
@@ -341,13 +396,12 @@ private:
                 }
                 lines << QStringLiteral("  %1 %2 %3")
                              .arg(node.value(QStringLiteral("role")).toString(), -8)
-                             .arg(node.value(QStringLiteral("node")).toString(), -20)
+                             .arg(printable(node.value(QStringLiteral("node")).toString()), -20)
                              .arg(state);
             }
         }
         if (devices.isEmpty())
-            lines << (m_options.device.isEmpty() ? QStringLiteral("No camera attached.")
-                                                 : QStringLiteral("No camera matches --device %1.").arg(m_options.device));
+            lines << QStringLiteral("No camera attached.");
         QJsonObject document{{QStringLiteral("command"), QStringLiteral("list")},
                              {QStringLiteral("devices"), entries}};
         if (locked) {
@@ -379,8 +433,8 @@ private:
             document.insert(QStringLiteral("version"), version);
             document.insert(QStringLiteral("mode"), QJsonValue());
             m_output.result(document, QStringLiteral("The camera is in upgrade mode%1.\nVersion:  %2")
-                                          .arg(device.serialNumber.isEmpty() ? QString() : QStringLiteral(" (serial %1)").arg(device.serialNumber),
-                                               version));
+                                          .arg(device.serialNumber.isEmpty() ? QString() : QStringLiteral(" (serial %1)").arg(printable(device.serialNumber)),
+                                               printable(version)));
             return int(Exit::Ok);
         }
 
@@ -407,8 +461,8 @@ private:
         document.insert(QStringLiteral("version"), version);
         document.insert(QStringLiteral("mode"), modeJson(mode));
         m_output.result(document, QStringLiteral("Camera:   %1\nIdentity: %2\nFirmware: %3\nFraming:  %4")
-                                      .arg(name.isEmpty() ? QStringLiteral("(no name)") : name, deviceLabel(device),
-                                           version, modeText(mode)));
+                                      .arg(name.isEmpty() ? QStringLiteral("(no name)") : printable(name), deviceLabel(device),
+                                           printable(version), modeText(mode)));
         return int(Exit::Ok);
     }
 
@@ -448,6 +502,8 @@ private:
             return int(Exit::Ok);
         }
 
+        if (!mayChangeCamera(&problem))
+            return fail(problem);
         m_link.drain();
         const quint8 value = quint8(wanted);
         if (!m_link.send(frame::CAMERA_SET_MODE, &value, 1))
@@ -475,9 +531,11 @@ private:
     // Waits until `before` is back on the bus in `identity`.
     // While the link is still open on the device that is leaving, whatever
     // it sends meanwhile is read and dropped: it may hold its restart until
-    // the host has taken its last report.
+    // the host has taken its last report. A stop signal ends the wait with
+    // `onStop` said after its words; with `onStop` empty it is only answered
+    // with a warning (the camera is writing and restarting).
     bool awaitIdentity(Identity identity, const Device &before, const QVector<Device> &presentBefore,
-                       std::chrono::milliseconds limit, bool interruptible, Device *found, Problem *problem)
+                       std::chrono::milliseconds limit, const QString &onStop, Device *found, Problem *problem)
     {
         const Clock::time_point deadline = Clock::now() + limit;
         bool stillThere = false;
@@ -501,13 +559,13 @@ private:
                        && (device.interfaces.isEmpty() || device.interfaces.first().path == before.interfaces.first().path);
             });
             if (interrupted()) {
-                if (interruptible) {
-                    *problem = Problem{Exit::Interrupted, QStringLiteral("interrupted"), QString(), {}, {}};
+                if (!onStop.isEmpty()) {
+                    *problem = stopProblem(onStop);
                     return false;
                 }
                 m_interruptsAnswered = interrupt::count();
-                m_output.notice(QStringLiteral("the camera is writing its firmware and restarting: do not unplug it. "
-                                               "Waiting for it (Ctrl-C again ends the tool at once)."));
+                m_output.notice(heldOn(QStringLiteral("the camera is writing its firmware and restarting: do not unplug it. "
+                                                      "Waiting for it (%1 ends the tool at once).")));
             }
             if (timeUp)
                 break;
@@ -531,6 +589,11 @@ private:
     bool switchToUpgrade(const Device &camera, Device *upgradeDevice, Problem *problem)
     {
         const QVector<Device> presentBefore = attachedDevices();
+        // Said before the request goes out, so that output that cannot be
+        // written is found while the camera is still as it was.
+        phase("entering-upgrade-mode", QStringLiteral("Switching the camera to upgrade mode..."));
+        if (!mayChangeCamera(problem))
+            return false;
         m_link.drain();
         if (!m_link.send(frame::CAMERA_ENTER_UPD)) {
             *problem = Problem{Exit::Device, QStringLiteral("write-failed"),
@@ -540,15 +603,10 @@ private:
         // The camera leaves the bus now; its handles are dead.
         m_link.close();
         interrupt::setStage(interrupt::Stage::LeftInUpgradeMode);
-        phase("entering-upgrade-mode", QStringLiteral("Switching the camera to upgrade mode..."));
-        if (!awaitIdentity(Identity::Upgrade, camera, presentBefore, m_waits.identity, true, upgradeDevice, problem)) {
-            if (problem->exit == Exit::Interrupted)
-                problem->message = QStringLiteral("interrupted while the camera switches to upgrade mode; it will "
-                                                  "stay in upgrade mode, and running the upgrade command then "
-                                                  "uploads the image");
-            return false;
-        }
-        return true;
+        return awaitIdentity(Identity::Upgrade, camera, presentBefore, m_waits.identity,
+                             QStringLiteral("while the camera switches to upgrade mode; it will stay in upgrade mode, "
+                                            "and running the upgrade command then uploads the image"),
+                             upgradeDevice, problem);
     }
 
     int enterUpgrade(const Device &device)
@@ -581,9 +639,17 @@ private:
     int refuse(imagecheck::Refusal refusal, const QString &path)
     {
         const imagecheck::RefusalText &text = imagecheck::refusalText(refusal);
-        return fail(Problem{Exit::ImageRefused, refusalKeyword(refusal),
-                            QStringLiteral("%1: %2").arg(path.isEmpty() ? QStringLiteral("(no file)") : path,
-                                                         QLatin1String(text.text)),
+        QString reason = refusalKeyword(refusal);
+        QString said = QLatin1String(text.text);
+        // The window's check refuses a directory, a FIFO or a device as a
+        // file that does not exist; the tool says what it is. The refusal
+        // and its title stay the window's.
+        if (refusal == imagecheck::Refusal::FileMissing && QFileInfo::exists(path)) {
+            reason = QStringLiteral("not-regular-file");
+            said = QStringLiteral("not a regular file (a directory, a FIFO or a device); give the path of the .bin image.");
+        }
+        return fail(Problem{Exit::ImageRefused, reason,
+                            QStringLiteral("%1: %2").arg(path.isEmpty() ? QStringLiteral("(no file)") : printable(path), said),
                             {},
                             QJsonObject{{QStringLiteral("refusal"), refusalKeyword(refusal)},
                                         {QStringLiteral("title"), QLatin1String(text.title)}}});
@@ -632,7 +698,7 @@ private:
             if (!askVersion(m_waits.reply, &oldVersion, &wait))
                 return waitFail(wait, QStringLiteral("its version"), m_waits.reply);
             oldKnown = true;
-            m_output.say(QStringLiteral("Found the %1, firmware %2.").arg(deviceLabel(device), oldVersion));
+            m_output.say(QStringLiteral("Found the %1, firmware %2.").arg(deviceLabel(device), printable(oldVersion)));
             Device upgradeDevice;
             if (!switchToUpgrade(device, &upgradeDevice, &problem))
                 return fail(problem);
@@ -660,7 +726,10 @@ private:
         if (const imagecheck::Refusal refusal = imagecheck::checkSize(size); refusal != imagecheck::Refusal::None)
             return refuse(refusal, path);
 
-        // Announce, and wait for the acceptance.
+        // Announce, and wait for the acceptance. On the recovery path this is
+        // the first request that changes the camera.
+        if (!mayChangeCamera(&problem))
+            return fail(problem);
         m_link.drain();
         m_link.clearDropped();
         const auto sizeBytes = frame::bigEndianSize(quint32(size));
@@ -683,7 +752,7 @@ private:
                               QJsonObject{{QStringLiteral("status"), status}});
 
         // Stream.
-        phase("uploading", QStringLiteral("Uploading %1 (%2).").arg(QFileInfo(path).fileName(), sizeText(double(size))));
+        phase("uploading", QStringLiteral("Uploading %1 (%2).").arg(printable(QFileInfo(path).fileName()), sizeText(double(size))));
         quint8 checksum = 0;
         qint64 sent = 0;
         if (const int code = stream(file, size, &checksum, &sent); code != int(Exit::Ok))
@@ -703,7 +772,7 @@ private:
         phase("rebooting", QStringLiteral("Waiting for the camera to restart in normal mode..."));
         const QVector<Device> presentBefore = attachedDevices();
         Device camera;
-        if (!awaitIdentity(Identity::Camera, device, presentBefore, m_waits.reboot, false, &camera, &problem))
+        if (!awaitIdentity(Identity::Camera, device, presentBefore, m_waits.reboot, QString(), &camera, &problem))
             return fail(problem);
         interrupt::setStage(interrupt::Stage::NothingSent);
         if (!m_link.open(camera, false, kSettleAfterSwitch, &problem))
@@ -724,7 +793,8 @@ private:
                            {QStringLiteral("bytes"), double(sent)},
                            {QStringLiteral("checksum"), int(checksum)},
                            {QStringLiteral("device"), deviceJson(camera, false)}};
-        m_output.result(result, QStringLiteral("Upgraded: %1 → %2").arg(oldKnown ? oldVersion : QStringLiteral("(unknown)"), newVersion));
+        m_output.result(result, QStringLiteral("Upgraded: %1 → %2")
+                                    .arg(oldKnown ? printable(oldVersion) : QStringLiteral("(unknown)"), printable(newVersion)));
         return int(Exit::Ok);
     }
 
@@ -753,9 +823,8 @@ private:
         while (*sent < size) {
             if (interrupted()) {
                 m_output.finishProgressLine();
-                return fail(Problem{Exit::Interrupted, QStringLiteral("interrupted"),
-                                    QStringLiteral("interrupted after %1 of %2 bytes. ").arg(*sent).arg(size) + leftInUpgradeMode(),
-                                    {}, QJsonObject{{QStringLiteral("sent"), double(*sent)}}});
+                return fail(stopProblem(QStringLiteral("after %1 of %2 bytes. ").arg(*sent).arg(size) + leftInUpgradeMode(),
+                                        QJsonObject{{QStringLiteral("sent"), double(*sent)}}));
             }
             if (blockPos == blockFill) {
                 // Whole blocks, so that every report but the last is full.
@@ -772,7 +841,7 @@ private:
                     if (++readFailures >= upload::kImageReadAttempts) {
                         m_output.finishProgressLine();
                         return fail(Problem{Exit::ImageRefused, QStringLiteral("image-unreadable"),
-                                            QStringLiteral("%1 could not be read at byte %2 of %3").arg(file.fileName()).arg(*sent + blockFill).arg(size),
+                                            QStringLiteral("%1 could not be read at byte %2 of %3").arg(printable(file.fileName())).arg(*sent + blockFill).arg(size),
                                             {leftInUpgradeMode()}, {}});
                     }
                 }
@@ -805,8 +874,8 @@ private:
         const Link::StopCheck keepWaiting = [this] {
             if (interrupted()) {
                 m_interruptsAnswered = interrupt::count();
-                m_output.notice(QStringLiteral("the camera is writing its firmware: do not unplug it. Waiting for it to "
-                                               "finish (Ctrl-C again ends the tool at once)."));
+                m_output.notice(heldOn(QStringLiteral("the camera is writing its firmware: do not unplug it. Waiting for it to "
+                                                      "finish (%1 ends the tool at once).")));
             }
             return false;
         };
@@ -855,7 +924,8 @@ private:
     Waits m_waits;
     Link m_link;
     QVector<Device> m_bus;   // what findOne saw
-    int m_interruptsAnswered = 0;   // Ctrl-C presses told to wait
+    int m_interruptsAnswered = 0;   // stop signals told to wait
+    bool m_changedCamera = false;   // a request that changes the camera went out in this run
 };
 
 } // namespace

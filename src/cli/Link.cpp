@@ -1,5 +1,7 @@
 #include "Link.h"
 
+#include "Interrupt.h"
+
 #include <QJsonArray>
 
 #include <algorithm>
@@ -336,8 +338,17 @@ Link::Wait Link::await(const QVector<frame::Command> &wanted, Clock::time_point 
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return Wait::TimedOut;
+        const int signalsBefore = interrupt::count();
+        errno = 0;
         const int result = hid_read_timeout(m_control, buffer.data(), buffer.size(), int(std::min(left, kReadSlice).count()));
         if (result < 0) {
+            // A signal cuts hidapi's poll(2) short, and hidapi returns -1 as
+            // it does for a device that left. The camera is still there:
+            // the stop check decides what the signal means.
+            if (errno == EINTR || interrupt::count() != signalsBefore) {
+                log(QStringLiteral("read cut short by a signal"));
+                continue;
+            }
             log(QStringLiteral("read failed: the camera has left"));
             return Wait::Gone;
         }

@@ -2,7 +2,9 @@
 
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace cli {
 
@@ -23,6 +25,20 @@ QString bar(int percent)
 }
 
 } // namespace
+
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort code = c.unicode();
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F))
+            shown += QStringLiteral("\\x") + QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += c;
+    }
+    return shown;
+}
 
 QString sizeText(double bytes)
 {
@@ -49,8 +65,42 @@ Output::Output(FILE *out, FILE *err, bool json, bool terminal)
 
 void Output::write(FILE *stream, const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    const bool written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size());
+    const bool flushed = std::fflush(stream) == 0;
+    if (!written || !flushed)
+        noteLost(stream, errno);
+}
+
+void Output::noteLost(FILE *stream, int error)
+{
+    int &kept = stream == m_out ? m_outError : m_errError;
+    if (kept == 0)
+        kept = error != 0 ? error : EIO;
+}
+
+Problem Output::lostProblem(bool commandDone) const
+{
+    const bool out = m_outError != 0;
+    const QString what = QStringLiteral("could not write to %1 (%2); ")
+                             .arg(out ? QStringLiteral("standard output") : QStringLiteral("standard error"),
+                                  QString::fromLocal8Bit(std::strerror(out ? m_outError : m_errError)));
+    return Problem{Exit::Failure, QStringLiteral("output-failed"),
+                   what + (commandDone ? QStringLiteral("the command itself succeeded")
+                                       : QStringLiteral("stopped before changing anything on the camera")),
+                   {}, {}};
+}
+
+int Output::finish(int code)
+{
+    for (FILE *stream : {m_out, m_err}) {
+        errno = 0;
+        if (std::fflush(stream) != 0)
+            noteLost(stream, errno);
+    }
+    if (code != int(Exit::Ok) || !lost())
+        return code;
+    return fail(lostProblem(true));
 }
 
 void Output::jsonLine(FILE *stream, const QJsonObject &object)

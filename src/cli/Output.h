@@ -50,6 +50,18 @@ public:
     // Reports the problem on stderr and returns its exit code.
     int fail(const Problem &problem);
 
+    // Whether a write to stdout or stderr failed (a full disk, a reader that
+    // went away, a terminal that hung up). The tool goes on with what it
+    // started on the camera all the same.
+    bool lost() const { return m_outError != 0 || m_errError != 0; }
+    // What was lost, as a problem (exit code 1): `commandDone` says whether
+    // the command ran to its end, or stopped before it changed the camera.
+    Problem lostProblem(bool commandDone) const;
+    // The end of a run: the last flush of both streams, checked. Returns
+    // `code`, or 1 with the loss said on stderr (where it still works) when
+    // the command succeeded but its output did not all get out.
+    int finish(int code);
+
     // The upload's progress. Called whenever the whole percentage changes
     // and at the end; `seconds` since the first data report.
     void uploadProgress(qint64 sent, qint64 total, double seconds);
@@ -60,6 +72,8 @@ public:
 
 private:
     void write(FILE *stream, const QByteArray &bytes);
+    // Keeps the first error of each stream.
+    void noteLost(FILE *stream, int error);
     void jsonLine(FILE *stream, const QJsonObject &object);
     // Progress where no bar is drawn: under --json an event for each new
     // whole percent, off a terminal a line for each new tenth. False on a
@@ -73,6 +87,8 @@ private:
     FILE *m_err;
     bool m_json;
     bool m_terminal;
+    int m_outError = 0;            // errno of the first failed write to stdout, 0 while none failed
+    int m_errError = 0;            // likewise for stderr
     bool m_lineOpen = false;       // a \r progress line waits for its newline
     int m_lastUploadTenth = -1;    // last 10 % step printed (not a terminal)
     int m_lastUploadPercent = -1;
@@ -80,6 +96,12 @@ private:
     int m_lastDevicePercent = -1;
     std::chrono::steady_clock::time_point m_lastDraw;
 };
+
+// Text that came from the device (or from the command line) as people read
+// it: control characters (C0, DEL and C1) are written as \xHH instead of
+// reaching the terminal, where they would move the cursor, clear the screen
+// or retitle the window. JSON output carries the text as it came.
+QString printable(const QString &text);
 
 // "1.5 MiB" and the like.
 QString sizeText(double bytes);

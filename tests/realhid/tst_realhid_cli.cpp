@@ -26,11 +26,14 @@
 #include <QTest>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include <dlfcn.h>
+#include <pthread.h>
 
 namespace {
 
@@ -53,8 +56,9 @@ using Run = CliRun;
 
 // Runs the command line on a thread of its own. A command still running
 // after `limitMs` has hung: the whole test program stops with a failure,
-// since the thread cannot be taken back.
-Run runCli(const QStringList &arguments, int limitMs = 10000)
+// since the thread cannot be taken back. `meanwhile`, when given, runs on
+// this thread while the command does, with the command's thread.
+Run runCli(const QStringList &arguments, int limitMs = 10000, const std::function<void(pthread_t)> &meanwhile = {})
 {
     FILE *out = std::tmpfile();
     FILE *err = std::tmpfile();
@@ -68,6 +72,8 @@ Run runCli(const QStringList &arguments, int limitMs = 10000)
         result.code = cli::runCli(arguments, out, err, false);
         done = true;
     });
+    if (meanwhile)
+        meanwhile(command.native_handle());
     if (!QTest::qWaitFor([&] { return done.load(); }, limitMs))
         qFatal("kelvora-camera-cli %s still ran after %d ms", qPrintable(arguments.join(QLatin1Char(' '))), limitMs);
     command.join();
@@ -143,6 +149,8 @@ private slots:
     void upgradeOfACameraLeftInUpgradeMode();
     void faultsEndInTheRightExitCode_data();
     void faultsEndInTheRightExitCode();
+    void stopSignalInEachWait_data();
+    void stopSignalInEachWait();
 
 private:
     // The camera in this identity, with its version and mode, on the bus.
@@ -605,6 +613,76 @@ void RealHidCliTest::faultsEndInTheRightExitCode()
         QCOMPARE(m_bus->camera()->completeChecksum(), -1);
         QCOMPARE(m_bus->camera()->receivedImage(), m_image.left(sent));
     }
+}
+
+void RealHidCliTest::stopSignalInEachWait_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("request");   // group << 8 | code: the camera takes the nth of these, then the signal comes
+    QTest::addColumn<int>("nth");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");  // how the error's message starts; on stderr when the command goes on
+
+    const QStringList upgrade{"upgrade", "IMAGE"};
+    QTest::newRow("Ctrl-C during info") << QStringList{"info"} << 0x20B0 << 1 << SIGINT << 130
+                                        << "interrupted while waiting for";
+    QTest::newRow("SIGTERM while set-mode waits for the acknowledgement")
+        << QStringList{"set-mode", "voice"} << 0x2096 << 1 << SIGTERM << 143
+        << "stopped by SIGTERM while waiting for CAMERA_SET_MODE_ACK";
+    QTest::newRow("Ctrl-C in the 1000 ms acceptance") << upgrade << 0x2200 << 1 << SIGINT << 130
+                                                      << "interrupted before the upload. The camera is left in upgrade mode";
+    QTest::newRow("Ctrl-C while the camera writes: a warning, and the upgrade ends")
+        << upgrade << 0x2202 << 1 << SIGINT << 0 << "the camera is writing its firmware: do not unplug it";
+    QTest::newRow("SIGHUP while the version is asked after the restart")
+        << upgrade << 0x2006 << 2 << SIGHUP << 129 << "stopped by SIGHUP while waiting for its new version";
+}
+
+void RealHidCliTest::stopSignalInEachWait()
+{
+    // A signal cuts the system hidapi's poll(2) short, and hid_read_timeout
+    // returns -1 as for a camera that left: no wait may take it for one.
+    QFETCH(QStringList, arguments);
+    QFETCH(int, request);
+    QFETCH(int, nth);
+    QFETCH(int, signal);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    arguments.replaceInStrings(QStringLiteral("IMAGE"), m_imagePath);
+    attach(arguments.first() == QLatin1String("upgrade") ? Identity::Upgrade : Identity::Normal);
+    // Every reply comes late, and is lost once the camera falls silent at
+    // the signal; the acceptance never comes; the writing takes its time.
+    const bool silence = request != 0x2200 && request != 0x2202;
+    {
+        auto camera = m_bus->camera();
+        camera->setReplyDelay(300ms);
+        camera->setStartAck(request == 0x2200 ? sim::AckMode::Never : sim::AckMode::Immediate);
+        camera->setProgressPlan({20, 60, 100}, 400ms, 300ms, kNewVersion);
+    }
+
+    bool signalled = false;
+    const Run result = runCli(QStringList{"--json"} + arguments, 20000, [&](pthread_t command) {
+        const auto taken = [&] {
+            int count = 0;
+            for (const QByteArray &frame : framesOn(m_bus->camera()->writtenFrames(), kControl))
+                count += (quint8(frame.at(3)) << 8 | quint8(frame.at(4))) == request;
+            return count >= nth;
+        };
+        if (QTest::qWaitFor(taken, 15000)) {
+            m_bus->camera()->setSilent(silence);
+            signalled = pthread_kill(command, signal) == 0;
+        }
+    });
+    QVERIFY(signalled);
+    QVERIFY2(result.code == code, result.err.constData());
+    if (code == 0) {
+        QVERIFY2(result.err.contains(said.toUtf8()), result.err.constData());
+        QCOMPARE(result.jsonLines().last().value("new_version").toString(), QString::fromLatin1(kNewVersion));
+        return;
+    }
+    QCOMPARE(result.error().value("exit_code").toInt(), code);
+    QCOMPARE(result.error().value("reason").toString(), result.error().value("kind").toString());
+    QVERIFY2(result.error().value("message").toString().startsWith(said), result.err.constData());
 }
 
 QTEST_GUILESS_MAIN(RealHidCliTest)
