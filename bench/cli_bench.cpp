@@ -20,7 +20,7 @@
 #include "VirtualCamera.h"
 
 #include "cli/Cli.h"
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <QByteArray>
 #include <QJsonDocument>

@@ -8,7 +8,7 @@
 #include "BenchCommon.h"
 #include "WindowSession.h"
 
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <QApplication>
 #include <QMetaMethod>

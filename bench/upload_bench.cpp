@@ -13,7 +13,7 @@
 #include "Waiting.h"
 #include "WindowSession.h"
 
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 // for crashes and sanitizer reports, every result is compared with a plain
 // restatement of the frame rules, and a mismatch aborts.
 
-#include "device/CommandFrame.h"
-#include "upgrade/ImageChecks.h"
-#include "upgrade/UploadPipeline.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/ImageChecks.h"
+#include "protocol/UploadPipeline.h"
 
 #include <QByteArray>
 

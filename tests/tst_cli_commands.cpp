@@ -8,7 +8,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Output.h"
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>

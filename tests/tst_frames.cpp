@@ -1,9 +1,9 @@
 // The frame code that needs no window: request building byte for byte, the
 // reply decoder at its boundaries, data reports and the upload arithmetic.
 
-#include "device/CommandFrame.h"
-#include "upgrade/ImageChecks.h"
-#include "upgrade/UploadPipeline.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/ImageChecks.h"
+#include "protocol/UploadPipeline.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -4,10 +4,10 @@
 
 #include "LogCapture.h"
 #include "VirtualCamera.h"
-#include "camera/FramingModes.h"
-#include "device/Discovery.h"
-#include "device/HidIo.h"
-#include "upgrade/ImageChecks.h"
+#include "protocol/FramingModes.h"
+#include "protocol/Discovery.h"
+#include "protocol/HidIo.h"
+#include "protocol/ImageChecks.h"
 
 #include <QDir>
 #include <QFile>

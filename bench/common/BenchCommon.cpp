@@ -1,6 +1,6 @@
 #include "BenchCommon.h"
 
-#include "device/Discovery.h"
+#include "protocol/Discovery.h"
 
 #include <QByteArray>
 #include <QFile>

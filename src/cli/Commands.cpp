@@ -3,10 +3,10 @@
 #include "Interrupt.h"
 #include "Link.h"
 
-#include "camera/FramingModes.h"
-#include "device/HidIo.h"
-#include "upgrade/ImageChecks.h"
-#include "upgrade/UploadPipeline.h"
+#include "protocol/FramingModes.h"
+#include "protocol/HidIo.h"
+#include "protocol/ImageChecks.h"
+#include "protocol/UploadPipeline.h"
 
 #include <QFile>
 #include <QFileInfo>

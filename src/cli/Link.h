@@ -7,8 +7,8 @@
 
 #include "Output.h"
 
-#include "device/CommandFrame.h"
-#include "device/Discovery.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/Discovery.h"
 
 #include <hidapi/hidapi.h>
 

@@ -1,6 +1,6 @@
 #include "Options.h"
 
-#include "camera/FramingModes.h"
+#include "protocol/FramingModes.h"
 
 #include <cmath>
 

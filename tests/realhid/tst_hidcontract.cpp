@@ -5,7 +5,7 @@
 
 #include "../support/Bytes.h"
 #include "ContractDoor.h"
-#include "device/Discovery.h"
+#include "protocol/Discovery.h"
 
 #include <hidapi/hidapi.h>
 

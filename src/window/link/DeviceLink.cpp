@@ -4,9 +4,9 @@
 
 #include "MainWindow.h"
 
-#include "device/CommandFrame.h"
-#include "device/Discovery.h"
-#include "device/HidIo.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/Discovery.h"
+#include "protocol/HidIo.h"
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
 

@@ -3,7 +3,7 @@
 
 #include "MainWindow.h"
 
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <QByteArray>
 #include <QDebug>

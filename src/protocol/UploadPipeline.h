@@ -3,7 +3,7 @@
 // The parts of a firmware upload that need no window: the percentage, and
 // one step of cutting the image into data reports while keeping the byte sum.
 
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <QtGlobal>
 

@@ -1,8 +1,8 @@
 #include "MainWindow.h"
 
 #include "ui_MainWindow.h"
-#include "camera/FramingModes.h"
-#include "device/HotPlugMonitor.h"
+#include "protocol/FramingModes.h"
+#include "link/HotPlugMonitor.h"
 #include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/SleepInhibitor.h"

@@ -3,7 +3,7 @@
 // Every write to the camera and every handle closed goes through here, for
 // the window and the command-line tool alike.
 
-#include "device/CommandFrame.h"
+#include "protocol/CommandFrame.h"
 
 #include <hidapi/hidapi.h>
 

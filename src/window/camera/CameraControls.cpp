@@ -3,8 +3,8 @@
 
 #include "MainWindow.h"
 
-#include "camera/FramingModes.h"
-#include "device/CommandFrame.h"
+#include "protocol/FramingModes.h"
+#include "protocol/CommandFrame.h"
 #include "ui_MainWindow.h"
 
 #include <QByteArray>

@@ -34,11 +34,11 @@ public:
     ~MainWindow() override;
 
 private slots:
-    // src/app/MainWindow.cpp
+    // src/window/MainWindow.cpp
     void onExitClicked();
-    // src/device/DeviceLink.cpp
+    // src/window/link/DeviceLink.cpp
     void on_Refresh_clicked();
-    // src/camera/CameraControls.cpp
+    // src/window/camera/CameraControls.cpp
     void onApplyClicked();
     void onModeSelectedFull();
     void onModeSelectedAuto();
@@ -47,17 +47,17 @@ private slots:
     void on_lpfOn_clicked();
     void on_ufuMode_clicked();
     void on_GetVersion_clicked();
-    // src/camera/ExtraSettings.cpp
+    // src/window/camera/ExtraSettings.cpp
     void on_exitButton_2_clicked();
-    // src/upgrade/ImageSelection.cpp
+    // src/window/upgrade/ImageSelection.cpp
     void on_SelectFile_clicked();
-    // src/upgrade/UpgradeExchange.cpp
+    // src/window/upgrade/UpgradeExchange.cpp
     void on_StartUpd_clicked();
-    // src/upgrade/UpgradePanel.cpp
+    // src/window/upgrade/UpgradePanel.cpp
     void on_upgradeMode_clicked();
 
 private:
-    // ---- src/app/MainWindow.cpp: construction, teardown, window height --
+    // ---- src/window/MainWindow.cpp: construction, teardown, window height
     // The constructor's steps, in the order it runs them.
     void buildWidgets();
     void applyTheme();
@@ -70,7 +70,7 @@ private:
     void scheduleHeightFit();
     void closeAllHandles();
 
-    // ---- src/device/DeviceLink.cpp: presence, interfaces, status, polling
+    // ---- src/window/link/DeviceLink.cpp: presence, interfaces, status, polling
     void checkDevicePresence();
     bool arrivedWhole(discovery::Identity identity);
     void partialDeviceWaitOver();
@@ -90,10 +90,10 @@ private:
     void pollControlInterface();
     int sendRequest(const frame::Command &command, const quint8 *payload = nullptr, int length = 0);
 
-    // ---- src/camera/ReplyDispatcher.cpp: the frame checks and the handler table
+    // ---- src/window/camera/ReplyDispatcher.cpp: the frame checks and the handler table
     void dispatchReply(const QByteArray &report);
 
-    // ---- src/camera/CameraControls.cpp: modes, name, version, commands, meters
+    // ---- src/window/camera/CameraControls.cpp: modes, name, version, commands, meters
     void selectMode(modes::FramingMode mode);
     QPushButton *modeButton(const modes::ModeInfo &info) const;
     void updateModeButtons(int mode);
@@ -110,15 +110,15 @@ private:
     void requestAudioLevels();
     void handleAudioLevels(const frame::Payload &payload);
 
-    // ---- src/camera/ExtraSettings.cpp: the panel behind the access code --
+    // ---- src/window/camera/ExtraSettings.cpp: the panel behind the access code --
     bool checkAccessCode();
     void setExtraSettingsVisible(bool show);
 
-    // ---- src/upgrade/ImageSelection.cpp: choosing the image, refusals ----
+    // ---- src/window/upgrade/ImageSelection.cpp: choosing the image, refusals ----
     bool showRefusal(imagecheck::Refusal refusal);
     bool validateUpgradeStart();
 
-    // ---- src/upgrade/UpgradeExchange.cpp: announce, stream, device phase -
+    // ---- src/window/upgrade/UpgradeExchange.cpp: announce, stream, device phase -
     void startUpgrade();
     void uploadTick();
     void finishUpload();
@@ -134,7 +134,7 @@ private:
     bool stopUpgradeOnDeparture();
     void warnUpgradeInterrupted();
 
-    // ---- src/upgrade/UpgradePanel.cpp: the panel, the bar, the lock ------
+    // ---- src/window/upgrade/UpgradePanel.cpp: the panel, the bar, the lock ------
     void setUpgradePanelVisible(bool visible);
     void setProgressChunkColor(const QString &color);
     void setUpgradeBusy(bool busy);

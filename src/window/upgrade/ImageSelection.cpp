@@ -4,7 +4,7 @@
 #include "MainWindow.h"
 
 #include "ui_MainWindow.h"
-#include "upgrade/ImageChecks.h"
+#include "protocol/ImageChecks.h"
 
 #include <QDebug>
 #include <QDir>

@@ -4,13 +4,13 @@
 
 #include "MainWindow.h"
 
-#include "device/CommandFrame.h"
-#include "device/HidIo.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/HidIo.h"
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
-#include "upgrade/ImageChecks.h"
+#include "protocol/ImageChecks.h"
 #include "upgrade/SleepInhibitor.h"
-#include "upgrade/UploadPipeline.h"
+#include "protocol/UploadPipeline.h"
 
 #include <QDebug>
 #include <QFile>
