@@ -83,11 +83,6 @@ Run runCli(const QStringList &arguments, int limitMs = 10000, const std::functio
     return result;
 }
 
-QByteArray patternImage(int size)
-{
-    return noiseImage(size, 88172645u);
-}
-
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)
 {
     QVector<QByteArray> found;
@@ -181,7 +176,7 @@ void RealHidCliTest::initTestCase()
     const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     const QFile::Permissions searchable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     QVERIFY(QFile::setPermissions(m_dir.path(), readable | searchable | QFile::WriteOwner));
-    m_image = patternImage(kImageSize);
+    m_image = noiseImage(kImageSize, 88172645u);
     m_imagePath = m_dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(m_imagePath);
     QVERIFY(file.open(QIODevice::WriteOnly));

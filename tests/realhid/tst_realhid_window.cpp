@@ -52,11 +52,6 @@ QByteArray request(quint8 group, quint8 code, const QByteArray &payload = QByteA
     return commandFrame(group, code, payload);
 }
 
-QByteArray patternImage(int size)
-{
-    return noiseImage(size);
-}
-
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)
 {
     QVector<QByteArray> found;
@@ -281,7 +276,7 @@ void RealHidWindowTest::upgradeFromEnterUpdToTheReboot()
     QVERIFY2(back >= 950 && back <= 3500, qPrintable(QString::number(back)));
 
     QTemporaryDir dir;
-    const QByteArray image = patternImage(kImageSize);
+    const QByteArray image = noiseImage(kImageSize);
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -339,7 +334,7 @@ void RealHidWindowTest::unplugMidUpload()
     QVERIFY(w.connect(Identity::Upgrade));
     w.click("upgradeMode");
     QTemporaryDir dir;
-    const QByteArray image = patternImage(kImageSize);
+    const QByteArray image = noiseImage(kImageSize);
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -540,7 +535,7 @@ void RealHidWindowTest::replugInTheDevicePhaseEndsIt()
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(patternImage(4000));
+    file.write(noiseImage(4000));
     file.close();
     w.modals.queueFile(path);
     w.click("SelectFile");
