@@ -24,19 +24,17 @@
 
 #include "MainWindow.h"
 #include "ModalWatcher.h"
+#include "ToolkitStandIns.h"
 #include "VirtualCamera.h"
 #include "Widgets.h"
 
 #include <QApplication>
 #include <QDialog>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,118 +43,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
-
-#include <dlfcn.h>
-
-// The upload pauses 5 ms after every refused data report. Here those pauses
-// would make write faults cost more than everything else put together, so
-// the pause is made empty for this program; nothing depends on its length.
-void QThread::msleep(unsigned long) {}
-
-// Toolkit work that runs none of the window's own code but cost more than
-// everything else in an input: laying out and styling message boxes, and
-// parsing style sheets. On ordinary inputs both are stood in for here; on the
-// inputs that are painted (see below) the real ones run, so the window is
-// drawn exactly as a user would see it.
-//
-// - A message box becomes a bare event loop with no widget. What matters to
-//   the window is kept: the box runs an event loop of its own, inside which
-//   timers fire and replies are handled, and the operations an input holds
-//   for a box run inside it, as they do for a real one.
-// - A style sheet is kept as a property of its widget and applied for real
-//   when the window is next painted.
-namespace {
-
-bool realToolkit = false;
-// Set by the driver: runs inside every bare box before it closes.
-std::function<void()> bareBoxOpened;
-
-template<typename Function>
-Function realFunction(const char *symbol)
-{
-    void *found = dlsym(RTLD_NEXT, symbol);
-    if (!found)
-        qFatal("the toolkit has no %s", symbol);
-    return reinterpret_cast<Function>(found);
-}
-
-using StaticBox = QMessageBox::StandardButton (*)(QWidget *, const QString &, const QString &,
-                                                  QMessageBox::StandardButtons, QMessageBox::StandardButton);
-using SheetSetter = void (*)(QWidget *, const QString &);
-
-SheetSetter realSetStyleSheet()
-{
-    static const SheetSetter setter = realFunction<SheetSetter>("_ZN7QWidget13setStyleSheetERK7QString");
-    return setter;
-}
-
-const char kSheetProperty[] = "fuzzStyleSheet";
-
-QMessageBox::StandardButton runBox(StaticBox real, QWidget *parent, const QString &title, const QString &text,
-                                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton standard)
-{
-    if (realToolkit)
-        return real(parent, title, text, buttons, standard);
-    QEventLoop loop;
-    QMetaObject::invokeMethod(
-        &loop,
-        [&loop] {
-            if (bareBoxOpened)
-                bareBoxOpened();
-            loop.quit();
-        },
-        Qt::QueuedConnection);
-    loop.exec(QEventLoop::DialogExec);
-    return QMessageBox::Ok;
-}
-
-// Applies every sheet the window has been given, for a painted input.
-void applyStyleSheets(QWidget *window)
-{
-    QList<QWidget *> widgets = window->findChildren<QWidget *>();
-    widgets.prepend(window);
-    for (QWidget *widget : widgets) {
-        const QVariant sheet = widget->property(kSheetProperty);
-        if (sheet.isValid())
-            realSetStyleSheet()(widget, sheet.toString());
-    }
-}
-
-} // namespace
-
-QMessageBox::StandardButton QMessageBox::warning(QWidget *parent, const QString &title, const QString &text,
-                                                 StandardButtons buttons, StandardButton standard)
-{
-    static const StaticBox real = realFunction<StaticBox>(
-        "_ZN11QMessageBox7warningEP7QWidgetRK7QStringS4_6QFlagsINS_14StandardButtonEES6_");
-    return runBox(real, parent, title, text, buttons, standard);
-}
-
-QMessageBox::StandardButton QMessageBox::information(QWidget *parent, const QString &title,
-                                                     const QString &text, StandardButtons buttons,
-                                                     StandardButton standard)
-{
-    static const StaticBox real = realFunction<StaticBox>(
-        "_ZN11QMessageBox11informationEP7QWidgetRK7QStringS4_6QFlagsINS_14StandardButtonEES6_");
-    return runBox(real, parent, title, text, buttons, standard);
-}
-
-QMessageBox::StandardButton QMessageBox::critical(QWidget *parent, const QString &title, const QString &text,
-                                                  StandardButtons buttons, StandardButton standard)
-{
-    static const StaticBox real = realFunction<StaticBox>(
-        "_ZN11QMessageBox8criticalEP7QWidgetRK7QStringS4_6QFlagsINS_14StandardButtonEES6_");
-    return runBox(real, parent, title, text, buttons, standard);
-}
-
-void QWidget::setStyleSheet(const QString &sheet)
-{
-    setProperty(kSheetProperty, sheet);
-    if (realToolkit)
-        realSetStyleSheet()(this, sheet);
-}
 
 namespace {
 
@@ -208,7 +95,7 @@ public:
         : camera(sim::VirtualCamera::instance())
     {
         qApp->installEventFilter(this);
-        bareBoxOpened = [this] { runHeldOperations(); };
+        toolkit::onBareBox([this] { runHeldOperations(); });
         const QString path = dir.filePath(QStringLiteral("image.bin"));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
@@ -626,8 +513,8 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
     if (paint) {
         // A painted input runs with the real boxes and sheets on a shown
         // window.
-        realToolkit = true;
-        applyStyleSheets(window.get());
+        toolkit::useReal(true);
+        toolkit::applyStyleSheets(window.get());
         window->show();
     }
 
@@ -638,7 +525,7 @@ void Driver::run(const std::uint8_t *data, std::size_t size)
         QImage picture(window->size(), QImage::Format_ARGB32_Premultiplied);
         window->render(&picture);
         window->hide();
-        realToolkit = false;
+        toolkit::useReal(false);
     }
     paint = false;
     settle();

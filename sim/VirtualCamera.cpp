@@ -1,5 +1,7 @@
 #include "VirtualCamera.h"
 
+#include "DeviceFrames.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -15,83 +17,11 @@
 
 namespace sim {
 
+using namespace frames;
+
 namespace {
 
 using Milliseconds = VirtualCamera::Milliseconds;
-
-// --- Command frame, as the camera reads and writes it --------------------
-constexpr int kFrameSize = 64;
-constexpr quint8 kFrameReportId = 0x11;
-constexpr quint8 kSyncFirst = 0x22;
-constexpr quint8 kSyncSecond = 0x33;
-constexpr int kGroupIndex = 3;
-constexpr int kCodeIndex = 4;
-constexpr int kLengthIndex = 5;
-constexpr int kReservedIndex = 6;
-constexpr int kPayloadIndex = 7;
-constexpr int kChecksumIndex = kFrameSize - 1;
-// A request has no checksum, so its payload may run to the last byte.
-constexpr int kMaxRequestPayload = kFrameSize - kPayloadIndex;
-// A reply keeps its last byte for the checksum.
-constexpr int kMaxReplyPayload = kChecksumIndex - kPayloadIndex;
-
-// --- Upgrade data report -------------------------------------------------
-constexpr int kDataReportSize = 512;
-constexpr quint8 kDataReportId = 0x22;
-constexpr int kDataHeaderSize = 2;
-constexpr int kImageBytesPerReport = kDataReportSize - kDataHeaderSize;
-constexpr int kImageSizeBytes = 4;
-
-// --- Groups and codes ----------------------------------------------------
-constexpr quint8 kGroupCamera = 0x20;
-constexpr quint8 kGroupUpgrade = 0x22;
-constexpr quint8 kGroupPreamble = 0x27;
-
-constexpr quint8 kVersionPreamble = 0x00;
-constexpr quint8 kGetVersion = 0x06;
-constexpr quint8 kGetVersionAck = 0x07;
-constexpr quint8 kSetMode = 0x96;
-constexpr quint8 kSetModeAck = 0x97;
-constexpr quint8 kGetMode = 0xB0;
-constexpr quint8 kGetModeAck = 0xB1;
-constexpr quint8 kGetUvcName = 0xC6;
-constexpr quint8 kGetUvcNameAck = 0xC7;
-constexpr quint8 kGetAudioLevels = 0xD0;
-constexpr quint8 kGetAudioLevelsAck = 0xD1;
-constexpr quint8 kLpfSwitch = 0xD2;
-constexpr quint8 kEnterUpgrade = 0xD3;
-constexpr quint8 kUpgradeStart = 0x00;
-constexpr quint8 kUpgradeStartAck = 0x01;
-constexpr quint8 kUploadComplete = 0x02;
-constexpr quint8 kUploadCompleteAck = 0x03;
-constexpr quint8 kUpgradeProgress = 0x04;
-
-constexpr quint8 kStatusOk = 0;
-constexpr quint8 kStatusBadImage = 1;
-
-struct RequestRule
-{
-    quint8 group;
-    quint8 code;
-    int payloadLength;
-    const char *name;
-};
-
-// Every request the camera understands, with the payload length it must carry.
-constexpr RequestRule kRequestRules[] = {
-    {kGroupPreamble, kVersionPreamble, 0, "VERSION_PREAMBLE"},
-    {kGroupCamera, kGetVersion, 0, "CAMERA_GET_VERSION"},
-    {kGroupCamera, kSetMode, 1, "CAMERA_SET_MODE"},
-    {kGroupCamera, kGetMode, 0, "CAMERA_GET_MODE"},
-    {kGroupCamera, kGetUvcName, 0, "CAMERA_GET_UVC_NAME_STRING"},
-    {kGroupCamera, kGetAudioLevels, 0, "CAMERA_GET_AUDIO_LEVELS"},
-    {kGroupCamera, kLpfSwitch, 0, "CAMERA_LPF_SWITCH"},
-    {kGroupCamera, kEnterUpgrade, 0, "CAMERA_ENTER_UPD"},
-    {kGroupUpgrade, kUpgradeStart, kImageSizeBytes, "UPGRADE_START"},
-    {kGroupUpgrade, kUploadComplete, 1, "UPGRADE_UPLOAD_COMPLETE"},
-};
-
-constexpr quint8 kFramingModes[] = {0, 1, 2, 8};
 
 // --- Defaults --------------------------------------------------------------
 const char *const kDefaultVersion = "V1.0.3";
@@ -111,88 +41,6 @@ const char *const kUpgradeProduct = "Upgrade Device";
 const char *const kSerialNumber = "SIM0001";
 const char kSecondPathPrefix[] = "sim:second:";
 
-quint8 at(const QByteArray &bytes, int index)
-{
-    return static_cast<quint8>(bytes.at(index));
-}
-
-QString hexByte(quint8 value)
-{
-    return QString::asprintf("0x%02X", unsigned(value));
-}
-
-const RequestRule *findRule(quint8 group, quint8 code)
-{
-    for (const RequestRule &rule : kRequestRules) {
-        if (rule.group == group && rule.code == code)
-            return &rule;
-    }
-    return nullptr;
-}
-
-// A reply as the camera sends it: header, payload, zero fill and the 8-bit
-// sum of every byte before the last one in the last byte. A payload too long
-// to end before the checksum byte is cut, so the reply stays well-formed.
-QByteArray buildReply(quint8 group, quint8 code, const QByteArray &payload)
-{
-    const int length = std::min<int>(payload.size(), kMaxReplyPayload);
-    QByteArray frame(kFrameSize, '\0');
-    frame[0] = char(kFrameReportId);
-    frame[1] = char(kSyncFirst);
-    frame[2] = char(kSyncSecond);
-    frame[kGroupIndex] = char(group);
-    frame[kCodeIndex] = char(code);
-    frame[kLengthIndex] = char(length);
-    for (int i = 0; i < length; ++i)
-        frame[kPayloadIndex + i] = payload.at(i);
-    quint8 sum = 0;
-    for (int i = 0; i < kChecksumIndex; ++i)
-        sum = quint8(sum + at(frame, i));
-    frame[kChecksumIndex] = char(sum);
-    return frame;
-}
-
-// Why a write to the control interface is not a request the camera accepts,
-// or an empty string when it is one.
-QString requestFault(const QByteArray &frame)
-{
-    if (frame.size() == kDataReportSize && at(frame, 0) == kDataReportId)
-        return QStringLiteral("upgrade data report written to the control interface");
-    if (frame.size() != kFrameSize)
-        return QStringLiteral("command frame of %1 bytes, expected %2").arg(frame.size()).arg(kFrameSize);
-    if (at(frame, 0) != kFrameReportId)
-        return QStringLiteral("report ID %1, expected %2").arg(hexByte(at(frame, 0)), hexByte(kFrameReportId));
-    if (at(frame, 1) != kSyncFirst || at(frame, 2) != kSyncSecond)
-        return QStringLiteral("sync bytes %1 %2, expected %3 %4")
-            .arg(hexByte(at(frame, 1)), hexByte(at(frame, 2)), hexByte(kSyncFirst), hexByte(kSyncSecond));
-    if (at(frame, kReservedIndex) != 0)
-        return QStringLiteral("reserved byte 6 is %1, expected 0x00").arg(hexByte(at(frame, kReservedIndex)));
-    const int length = at(frame, kLengthIndex);
-    if (length > kMaxRequestPayload)
-        return QStringLiteral("payload length %1 exceeds %2").arg(length).arg(kMaxRequestPayload);
-    for (int i = kPayloadIndex + length; i < kFrameSize; ++i) {
-        if (at(frame, i) == 0)
-            continue;
-        if (i == kChecksumIndex)
-            return QStringLiteral("byte 63 is %1, but requests carry no checksum").arg(hexByte(at(frame, i)));
-        return QStringLiteral("byte %1 after the payload is %2, expected zero fill").arg(i).arg(hexByte(at(frame, i)));
-    }
-    const quint8 group = at(frame, kGroupIndex);
-    const quint8 code = at(frame, kCodeIndex);
-    const RequestRule *rule = findRule(group, code);
-    if (!rule)
-        return QStringLiteral("unknown command group %1 code %2").arg(hexByte(group), hexByte(code));
-    if (length != rule->payloadLength)
-        return QStringLiteral("%1 with payload length %2, expected %3")
-            .arg(QLatin1String(rule->name)).arg(length).arg(rule->payloadLength);
-    if (group == kGroupCamera && code == kSetMode) {
-        const quint8 mode = at(frame, kPayloadIndex);
-        if (std::find(std::begin(kFramingModes), std::end(kFramingModes), mode) == std::end(kFramingModes))
-            return QStringLiteral("CAMERA_SET_MODE with unknown mode %1").arg(mode);
-    }
-    return QString();
-}
-
 // Sleeps until `wake` on the monotonic clock (steady_clock's), the way
 // hidapi's poll(2) waits: false when a signal the program catches cut the
 // sleep short. std::this_thread::sleep_until would go back to sleep and hide
@@ -205,21 +53,6 @@ bool sleepUntil(VirtualCamera::Clock::time_point wake)
     until.tv_sec = time_t(whole.count());
     until.tv_nsec = long(std::chrono::duration_cast<std::chrono::nanoseconds>(since - whole).count());
     return clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) != EINTR;
-}
-
-// Why a write to the data interface is not an upgrade data report, judged
-// on its shape alone.
-QString dataReportShapeFault(const QByteArray &report)
-{
-    if (report.size() == kFrameSize && at(report, 0) == kFrameReportId)
-        return QStringLiteral("command frame written to the data interface");
-    if (report.size() != kDataReportSize)
-        return QStringLiteral("data report of %1 bytes, expected %2").arg(report.size()).arg(kDataReportSize);
-    if (at(report, 0) != kDataReportId)
-        return QStringLiteral("data report ID %1, expected %2").arg(hexByte(at(report, 0)), hexByte(kDataReportId));
-    if (at(report, 1) != 0)
-        return QStringLiteral("data report byte 1 is %1, expected 0x00").arg(hexByte(at(report, 1)));
-    return QString();
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
 // A stand-in for the camera. It keeps the camera's side of the protocol
-// (report IDs, codes, length rules, reply checksum), checks every frame the
-// tool writes, and records what happened so tests and the demo can look.
+// (report IDs, codes, length rules, reply checksum: DeviceFrames.h), checks
+// every frame the tool writes, and records what happened so tests and the
+// demo can look.
 // HidApi.cpp defines the hid_* functions on top of it, so a program linked
 // with virtual_camera talks to this object instead of the USB bus; the
 // real-library tests serve the same object through emulated hidraw nodes.

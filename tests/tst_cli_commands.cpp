@@ -4,6 +4,7 @@
 // past its time-out or end in success when the camera did not do the job.
 
 #include "VirtualCamera.h"
+#include "support/Bytes.h"
 #include "support/CliRun.h"
 
 #include "cli/Cli.h"
@@ -82,18 +83,6 @@ FILE *openSink(Sink sink)
         return ::fopencookie(nullptr, "w", cookie_io_functions_t{nullptr, takeTwoLines, nullptr, nullptr});
     }
     return nullptr;
-}
-
-QByteArray sampleImage(int size)
-{
-    QByteArray image(size, '\0');
-    quint32 state = 12345;
-    for (char &byte : image) {
-        state = state * 1103515245u + 12345u;
-        byte = char(state >> 23);
-    }
-    image[0] = 'K';
-    return image;
 }
 
 quint8 sumOf(const QByteArray &bytes)
@@ -181,7 +170,7 @@ void CliCommandsTest::init()
     m_camera.setUpgradeReturnDelay(50ms);
     m_camera.setProgressPlan({0, 40, 80, 100}, 10ms, 30ms, kNewVersion);
     m_camera.attach(Identity::Normal);
-    m_imageBytes = sampleImage(kImageSize);
+    m_imageBytes = noiseImage(kImageSize);
     m_image = writeImage(QStringLiteral("image.bin"), m_imageBytes);
 }
 

@@ -4,6 +4,8 @@
 // terminal, the camera's state kept between runs, and Ctrl-C, SIGTERM and
 // SIGHUP.
 
+#include "support/Bytes.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -27,20 +29,6 @@ struct Finished
     QByteArray out;
     QByteArray err;
 };
-
-QByteArray testImage(int size)
-{
-    QByteArray image(size, '\0');
-    quint32 state = 99;
-    for (char &byte : image) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = char(state);
-    }
-    image[0] = 'K';
-    return image;
-}
 
 } // namespace
 
@@ -78,7 +66,7 @@ void CliProcessTest::initTestCase()
     m_image = m_dir.filePath(QStringLiteral("firmware.bin"));
     m_blank = m_dir.filePath(QStringLiteral("blank.bin"));
     QFile image(m_image);
-    QVERIFY(image.open(QIODevice::WriteOnly) && image.write(testImage(kImageSize)) == kImageSize);
+    QVERIFY(image.open(QIODevice::WriteOnly) && image.write(noiseImage(kImageSize)) == kImageSize);
     QFile blank(m_blank);
     QVERIFY(blank.open(QIODevice::WriteOnly) && blank.write(QByteArray(32, '\0')) == 32);
 }

@@ -61,11 +61,6 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
 }
 
-QByteArray patternImage(int size)
-{
-    return noiseImage(size);
-}
-
 // What ends the upgrade in a row of the test.
 enum class Ending {
     Completed,          // the device reports 100 % and reboots
@@ -143,14 +138,14 @@ void InhibitorTest::withoutLogindTheUpgradeGoesOn()
     QVERIFY(h.connect(sim::Identity::Upgrade));
     h.click("upgradeMode");
     const QString path = m_dir.filePath(QStringLiteral("image.bin"));
-    QVERIFY(writeFile(path, patternImage(3000)));
+    QVERIFY(writeFile(path, noiseImage(3000)));
     QVERIFY(h.chooseImage(path));
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{QStringLiteral("Upgrade completed ,Device will reboot now!")},
                               10000);
     const QStringList notTaken = h.log.lines().filter(QRegularExpression(QStringLiteral("^Sleep inhibitor not taken")));
     QCOMPARE(notTaken.size(), 1);
-    QCOMPARE(h.camera.receivedImage(), patternImage(3000));
+    QCOMPARE(h.camera.receivedImage(), noiseImage(3000));
 
     // Now logind comes up for the rest of the tests.
     QVERIFY2(startLogind(), "python3-dbusmock's logind did not come up: install python3-dbusmock");
@@ -185,7 +180,7 @@ void InhibitorTest::lockFollowsTheUpgrade()
     // The rows that act in the middle of the stream get a long one.
     const bool midStream = ending == Ending::WindowClosed || ending == Ending::WriteFailure
         || ending == Ending::NotCompleted;
-    QVERIFY(writeFile(path, patternImage(midStream ? 4 * 1024 * 1024 : 20000)));
+    QVERIFY(writeFile(path, noiseImage(midStream ? 4 * 1024 * 1024 : 20000)));
     QVERIFY(h.chooseImage(path));
 
     switch (ending) {
@@ -300,7 +295,7 @@ void InhibitorTest::eachUpgradeAsksForItsOwnLock()
     QVERIFY(h.connect(sim::Identity::Upgrade));
     h.click("upgradeMode");
     const QString path = m_dir.filePath(QStringLiteral("image.bin"));
-    QVERIFY(writeFile(path, patternImage(20000)));
+    QVERIFY(writeFile(path, noiseImage(20000)));
     QVERIFY(h.chooseImage(path));
 
     // logind holds its answers while the first upgrade asks and ends.

@@ -1,6 +1,7 @@
 // The upgrade panel, the image choice and its checks, and whole upgrades
 // carried to the virtual camera, with the faults the exchange must survive.
 
+#include "Bytes.h"
 #include "FileFaults.h"
 #include "WindowHarness.h"
 #include "ui/StyleSheets.h"
@@ -32,19 +33,6 @@ const QString kDeviceLeft = QStringLiteral(
 const QString kImageUnreadable = QStringLiteral(
     "The firmware image could not be read, so the upload was stopped and the device has only part of it. "
     "Check the file and start the upgrade again.");
-
-QByteArray patternImage(qint64 size, int seed = 1)
-{
-    QByteArray image(int(size), '\0');
-    quint32 state = quint32(seed) * 2654435761u + 1;
-    for (char &byte : image) {
-        state = state * 1664525u + 1013904223u;
-        byte = char(state >> 24);
-    }
-    if (!image.isEmpty())
-        image[0] = char(0x5A); // a non-zero header
-    return image;
-}
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {
@@ -151,7 +139,7 @@ void UpgradeTest::choosingTheImage()
     h.click("upgradeMode");
     auto *field = h.find<QLineEdit>("SelectFilePath");
 
-    const QString first = writeFile(dir, QStringLiteral("FIRMWARE.BIN"), patternImage(5));
+    const QString first = writeFile(dir, QStringLiteral("FIRMWARE.BIN"), noiseImage(5));
     h.modals.queueFile(first);
     h.click("SelectFile");
     QCOMPARE(field->text(), first);
@@ -168,7 +156,7 @@ void UpgradeTest::choosingTheImage()
 
     // Suffix is tested case-blind, after the last dot.
     for (const char *name : {"fw.Bin", "pack.tar.bin"}) {
-        const QString path = writeFile(dir, QString::fromLatin1(name), patternImage(3));
+        const QString path = writeFile(dir, QString::fromLatin1(name), noiseImage(3));
         h.modals.queueFile(path);
         h.click("SelectFile");
         QCOMPARE(field->text(), path);
@@ -176,7 +164,7 @@ void UpgradeTest::choosingTheImage()
     const QString accepted = field->text();
     for (const char *name : {"fw.bin.bak", "bin"}) {
         h.modals.clear();
-        h.modals.queueFile(writeFile(dir, QString::fromLatin1(name), patternImage(3)));
+        h.modals.queueFile(writeFile(dir, QString::fromLatin1(name), noiseImage(3)));
         h.click("SelectFile");
         QCOMPARE(h.modals.titles().last(), QStringLiteral("Invalid File"));
         QCOMPARE(h.modals.texts().last(), QStringLiteral("Please select a .bin file."));
@@ -237,7 +225,7 @@ void UpgradeTest::unreadableImage()
                                           | QFileDevice::ReadGroup | QFileDevice::ExeGroup
                                           | QFileDevice::ReadOther | QFileDevice::ExeOther);
     UpgradeBench h;
-    const QString path = writeFile(dir, QStringLiteral("locked.bin"), patternImage(64));
+    const QString path = writeFile(dir, QStringLiteral("locked.bin"), noiseImage(64));
     h.chooseImage(path);
     QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner | QFileDevice::WriteOther));
     // Root reads anything; take a plain user's rights for the attempt.
@@ -259,7 +247,7 @@ void UpgradeTest::tooLargeImage()
     // is sent. The file is sparse, so it costs no disk.
     QTemporaryDir dir;
     UpgradeBench h;
-    const QString path = writeFile(dir, QStringLiteral("huge.bin"), patternImage(16));
+    const QString path = writeFile(dir, QStringLiteral("huge.bin"), noiseImage(16));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.resize(qint64(1) << 32));
@@ -292,7 +280,7 @@ void UpgradeTest::fullUploads()
 
     QTemporaryDir dir;
     UpgradeBench h;
-    const QByteArray image = patternImage(size, size);
+    const QByteArray image = noiseImage(size, size);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.camera.clearRecords();
     h.modals.clear();
@@ -333,7 +321,7 @@ void UpgradeTest::uploadSpanningTwoTicks()
     // last byte, and the completion follows it.
     QTemporaryDir dir;
     UpgradeBench h;
-    const QByteArray image = patternImage(1020001, 3);
+    const QByteArray image = noiseImage(1020001, 3);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.camera.clearRecords();
     h.click("StartUpd");
@@ -352,7 +340,7 @@ void UpgradeTest::startAckTimeout()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Never);
-    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(2000)));
     h.modals.clear();
     QElapsedTimer clock;
     clock.start();
@@ -372,7 +360,7 @@ void UpgradeTest::refusedStart()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Immediate, 5);
-    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(2000)));
     h.modals.clear();
     // The refusal stays open; the time-out opens on top of it about a
     // second after the start, and only then are the controls unlocked.
@@ -402,7 +390,7 @@ void UpgradeTest::lateAndRepeatedAcknowledgements()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setStartAck(sim::AckMode::Delayed, 0, 1300ms);
-    const QByteArray image = patternImage(3000);
+    const QByteArray image = noiseImage(3000);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Upgrade start timeout. Abort."), 3000);
@@ -430,7 +418,7 @@ void UpgradeTest::writeRetriesAndAbort()
 {
     QTemporaryDir dir;
     UpgradeBench h;
-    const QByteArray image = patternImage(5000, 9);
+    const QByteArray image = noiseImage(5000, 9);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
 
     // Two failures are retried and the image still arrives whole.
@@ -471,7 +459,7 @@ void UpgradeTest::deviceVanishesMidUpload()
 {
     QTemporaryDir dir;
     UpgradeBench h;
-    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(200000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(200000)));
     h.camera.vanishAfterDataReports(20);
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), QStringLiteral("Write error during upload. Abort."), 5000);
@@ -514,7 +502,7 @@ void UpgradeTest::imageChangedAfterChoice()
     // so the announcement is right and nothing divides by zero.
     const QString path = writeFile(dir, QStringLiteral("image.bin"), QByteArray());
     h.chooseImage(path);
-    const QByteArray image = patternImage(1500, 4);
+    const QByteArray image = noiseImage(1500, 4);
     writeFile(dir, QStringLiteral("image.bin"), image);
     h.click("StartUpd");
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.count(), 1, 10000);
@@ -539,7 +527,7 @@ void UpgradeTest::everyUploadShowsItsOwnPercentage()
     UpgradeBench h;
     // No device progress and no reboot: the bar keeps what the upload wrote.
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
-    h.chooseImage(writeFile(dir, QStringLiteral("big.bin"), patternImage(3000)));
+    h.chooseImage(writeFile(dir, QStringLiteral("big.bin"), noiseImage(3000)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
     QTRY_COMPARE(h.bar()->value(), 100);
@@ -556,7 +544,7 @@ void UpgradeTest::everyUploadShowsItsOwnPercentage()
     QCOMPARE(h.bar()->value(), 0);
 
     // A second, one-report upload must show its own 100.
-    h.chooseImage(writeFile(dir, QStringLiteral("small.bin"), patternImage(200)));
+    h.chooseImage(writeFile(dir, QStringLiteral("small.bin"), noiseImage(200)));
     h.camera.clearRecords();
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.completeChecksum() >= 0, 5000);
@@ -568,7 +556,7 @@ void UpgradeTest::closingWindowMidUploadSendsNothingMore()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::microseconds(50));
-    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(4 * 1024 * 1024)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(4 * 1024 * 1024)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
     h.window->close();
@@ -597,7 +585,7 @@ void UpgradeTest::endToEndFromCameraMode()
     h.refresh();
     QTRY_COMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
 
-    const QByteArray image = patternImage(300 * 1024, 11);
+    const QByteArray image = noiseImage(300 * 1024, 11);
     h.modals.queueFile(writeFile(dir, QStringLiteral("camera.bin"), image));
     h.click("SelectFile");
     h.modals.clear();
@@ -638,7 +626,7 @@ void UpgradeTest::lastCheckNeedsBothInterfaces()
     h.camera.attach(sim::Identity::Upgrade, interfaces);
     h.refresh();
     QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")}, 4000);
-    h.modals.queueFile(writeFile(dir, QStringLiteral("image.bin"), patternImage(2000)));
+    h.modals.queueFile(writeFile(dir, QStringLiteral("image.bin"), noiseImage(2000)));
     h.click("SelectFile");
     h.camera.clearRecords();
     h.modals.clear();
@@ -667,7 +655,7 @@ void UpgradeTest::imageUnreadableMidUpload()
     QFETCH(int, bytesSent);
     QTemporaryDir dir;
     UpgradeBench h;
-    const QByteArray image = patternImage(5000, 5);
+    const QByteArray image = noiseImage(5000, 5);
     const QString path = writeFile(dir, QStringLiteral("image.bin"), image);
     h.chooseImage(path);
     h.camera.setStartAck(sim::AckMode::Delayed, 0, 200ms);
@@ -712,7 +700,7 @@ void UpgradeTest::sizeRefusedAfterOpenReleasesImage()
     // start streaming a file nobody announced.
     QTemporaryDir dir;
     UpgradeBench h;
-    const QString path = writeFile(dir, QStringLiteral("image.bin"), patternImage(3000));
+    const QString path = writeFile(dir, QStringLiteral("image.bin"), noiseImage(3000));
     h.chooseImage(path);
     h.camera.clearRecords();
     filefaults::reportOpenSize(path, 0);
@@ -764,7 +752,7 @@ void UpgradeTest::deviceNeverFinishes()
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
     if (ending == QLatin1String("not written"))
         h.camera.failNextRequests(0x22, 0x02, 1);
-    const QByteArray image = patternImage(2000, 6);
+    const QByteArray image = noiseImage(2000, 6);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     auto *silence = h.find<QTimer>("devicePhaseTimer");
@@ -841,7 +829,7 @@ void UpgradeTest::deviceLeavesBeforeTheEnd()
     h.camera.setProgressPlan({}, 10ms, std::chrono::minutes(10), "V9.9.9");
     if (unplugAt >= 0)
         h.camera.unplugDuringUpload(sim::UnplugPoint(unplugAt));
-    const QByteArray image = patternImage(2000, 8);
+    const QByteArray image = noiseImage(2000, 8);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.log.lines().indexOf(QRegularExpression(QStringLiteral("^Sent upload complete packet.*"))) >= 0, 5000);
@@ -877,7 +865,7 @@ void UpgradeTest::departureNoticedBetweenTicks()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::microseconds(20));
-    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), patternImage(3 * 1024 * 1024, 12)));
+    h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(3 * 1024 * 1024, 12)));
     h.click("StartUpd");
     QTRY_VERIFY_WITH_TIMEOUT(h.camera.dataReportCount() > 0, 5000);
     // Hold the stream between ticks while the device goes away.
@@ -903,7 +891,7 @@ void UpgradeTest::endReportMidStreamKeepsLock()
     UpgradeBench h;
     h.camera.setProgressPlan({100}, 10ms, std::chrono::minutes(10), "V9.9.9");
     h.camera.setDataWritePace(std::chrono::microseconds(100));
-    const QByteArray image = patternImage(3 * 1024 * 1024, 13);
+    const QByteArray image = noiseImage(3 * 1024 * 1024, 13);
     h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image));
     QVector<int> checksumAtBox;
     h.modals.onEachBox([&h, &checksumAtBox](int) { checksumAtBox.append(h.camera.completeChecksum()); });
@@ -929,7 +917,7 @@ void UpgradeTest::slowLinkKeepsWindowAnswering()
     QTemporaryDir dir;
     UpgradeBench h;
     h.camera.setDataWritePace(std::chrono::milliseconds(10));
-    const QByteArray image = patternImage(30 * 510, 14);
+    const QByteArray image = noiseImage(30 * 510, 14);
     QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), image)));
     int lastCount = 0;
     int mostInOneTurn = 0;

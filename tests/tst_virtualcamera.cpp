@@ -3,6 +3,7 @@
 // tool's frame code and the camera's.
 
 #include "VirtualCamera.h"
+#include "support/Bytes.h"
 
 #include <hidapi/hidapi.h>
 
@@ -50,15 +51,6 @@ QByteArray reply(quint8 group, quint8 code, const QByteArray &payload)
 QByteArray dataReport(const QByteArray &chunk)
 {
     return (QByteArray::fromHex("2200") + chunk).leftJustified(kDataReportSize, '\0');
-}
-
-// Many bytes above 0x7F, so a sum over signed chars would come out wrong.
-QByteArray testImage(int size)
-{
-    QByteArray image(size, '\0');
-    for (int i = 0; i < size; ++i)
-        image[i] = char((i * 37 + 0x80) & 0xFF);
-    return image;
 }
 
 int write(hid_device *device, const QByteArray &bytes)
@@ -301,7 +293,7 @@ private slots:
         becomeUpgradeDevice();
         camera.setReadWaits(true);
         camera.setProgressPlan({10, 100}, milliseconds(20), milliseconds(40), "V2.0.0");
-        const QByteArray image = testImage(1021);   // 510 + 510 + 1 bytes
+        const QByteArray image = noiseImage(1021);   // 510 + 510 + 1 bytes
         announce(image.size());
         QCOMPARE(read(control, kLongWaitMs), reply(0x22, 0x01, QByteArray(1, '\0')));
         QCOMPARE(camera.announcedSize(), qint64(image.size()));
@@ -342,7 +334,7 @@ private slots:
         QFETCH(int, reports);
         QFETCH(int, sumError);
         becomeUpgradeDevice();
-        const QByteArray image = testImage(1021);
+        const QByteArray image = noiseImage(1021);
         if (announced)
             announce(image.size());
         read(control);
@@ -379,7 +371,7 @@ private slots:
         QFETCH(int, corrupt);
         QFETCH(QString, reason);
         becomeUpgradeDevice();
-        const QByteArray image = testImage(600);   // 510 + 90 bytes
+        const QByteArray image = noiseImage(600);   // 510 + 90 bytes
         if (announced)
             announce(image.size());
         for (int i = 0; i < before; ++i)
@@ -423,7 +415,7 @@ private slots:
     void failedAndVanishingDataWrites()
     {
         becomeUpgradeDevice();
-        const QByteArray image = testImage(3 * kChunk);
+        const QByteArray image = noiseImage(3 * kChunk);
         announce(image.size());
         camera.clearRecords();
         camera.failNextDataWrites(2);

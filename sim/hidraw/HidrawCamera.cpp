@@ -135,101 +135,11 @@ namespace realhid {
 
 namespace {
 
-constexpr quint16 kConsumerUsagePage = 0x000C;
-constexpr quint16 kConsumerControlUsage = 0x0001;
-constexpr int kHidrawMajor = 243;
-constexpr int kBusUsb = 3;
 // The user "nobody", who owns nothing on the emulated bus.
 constexpr uid_t kNobody = 65534;
 // What the kernel's hidraw driver accepts in one write.
 constexpr size_t kMinWrite = 2;
 constexpr size_t kMaxWrite = 16384;
-// Where the camera sits: one port of the first bus of a PCI host controller.
-const char kUsbDevicePath[] = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-const char kUsbPhys[] = "usb-0000:00:14.0-1";
-constexpr int kUsbBus = 1;
-
-// Short items of a report descriptor, with their data size chosen so that
-// no value is read as negative.
-void item(QByteArray &descriptor, quint8 tag, quint32 value)
-{
-    if (value <= 0x7F) {
-        descriptor.append(char(tag | 0x01));
-        descriptor.append(char(value));
-    } else {
-        descriptor.append(char(tag | 0x02));
-        descriptor.append(char(value & 0xFF));
-        descriptor.append(char((value >> 8) & 0xFF));
-    }
-}
-
-enum Tag : quint8 {
-    UsagePage = 0x04,
-    Usage = 0x08,
-    Collection = 0xA0,
-    ReportId = 0x84,
-    LogicalMinimum = 0x14,
-    LogicalMaximum = 0x24,
-    ReportSize = 0x74,
-    ReportCount = 0x94,
-    Input = 0x80,
-    Output = 0x90,
-};
-constexpr quint8 kEndCollection = 0xC0;
-constexpr quint32 kApplication = 0x01;
-constexpr quint32 kDataVariable = 0x02;
-constexpr quint32 kConstant = 0x03;
-
-// A vendor interface: one application collection with one report ID,
-// byte-sized fields, an input report and an output report of the given
-// sizes (without the ID byte; 0 for none).
-QByteArray vendorDescriptor(quint16 usagePage, quint16 usage, quint8 reportId, int inputBytes, int outputBytes)
-{
-    QByteArray d;
-    item(d, UsagePage, usagePage);
-    item(d, Usage, usage);
-    item(d, Collection, kApplication);
-    item(d, ReportId, reportId);
-    item(d, LogicalMinimum, 0);
-    item(d, LogicalMaximum, 0xFF);
-    item(d, ReportSize, 8);
-    if (inputBytes > 0) {
-        item(d, ReportCount, quint32(inputBytes));
-        item(d, Usage, usage);
-        item(d, Input, kDataVariable);
-    }
-    if (outputBytes > 0) {
-        item(d, ReportCount, quint32(outputBytes));
-        item(d, Usage, usage);
-        item(d, Output, kDataVariable);
-    }
-    d.append(char(kEndCollection));
-    return d;
-}
-
-// Mute and volume keys, as the consumer-control interface of a conference
-// device reports them.
-QByteArray consumerDescriptor(quint16 usage)
-{
-    QByteArray d;
-    item(d, UsagePage, kConsumerUsagePage);
-    item(d, Usage, usage);
-    item(d, Collection, kApplication);
-    item(d, ReportId, 0x01);
-    item(d, LogicalMinimum, 0);
-    item(d, LogicalMaximum, 1);
-    item(d, ReportSize, 1);
-    item(d, ReportCount, 3);
-    item(d, Usage, 0xE2);   // mute
-    item(d, Usage, 0xE9);   // volume up
-    item(d, Usage, 0xEA);   // volume down
-    item(d, Input, kDataVariable);
-    item(d, ReportSize, 5);
-    item(d, ReportCount, 1);
-    item(d, Input, kConstant);
-    d.append(char(kEndCollection));
-    return d;
-}
 
 void complete(void *client, long result, int error)
 {
@@ -252,84 +162,7 @@ bool answer(UMockdevIoctlClient *client, const void *data, size_t size, size_t o
     return true;
 }
 
-// The USB device, in umockdev's record format (P: path, E: property,
-// A: attribute), as the kernel describes a composite device.
-QByteArray usbDeviceRecord(const DevicePlan &plan, int devnum)
-{
-    QByteArray record = QByteArray("P: ") + kUsbDevicePath + "\n";
-    record += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n";
-    record += QString::asprintf("E: PRODUCT=%x/%x/%x\nE: BUSNUM=%03d\nE: DEVNUM=%03d\n", plan.vendorId,
-                                plan.productId, plan.release, kUsbBus, devnum)
-                  .toUtf8();
-    record += QString::asprintf("A: idVendor=%04x\nA: idProduct=%04x\nA: bcdDevice=%04x\n", plan.vendorId,
-                                plan.productId, plan.release)
-                  .toUtf8();
-    record += "A: manufacturer=" + plan.manufacturer.toUtf8() + "\n";
-    record += "A: product=" + plan.product.toUtf8() + "\n";
-    record += "A: serial=" + plan.serial.toUtf8() + "\n";
-    record += QString::asprintf("A: busnum=%d\nA: devnum=%d\nA: bDeviceClass=ef\nA: bNumInterfaces=%2d\n"
-                                "A: speed=480\n\n",
-                                kUsbBus, devnum, int(plan.interfaces.size()))
-                  .toUtf8();
-    return record;
-}
-
 } // namespace
-
-// One HID interface: the USB interface, the HID device bound to it with its
-// report descriptor, and the hidraw node (N: makes the /dev entry; the
-// "device" link is where hidapi reads uevent and report_descriptor).
-QByteArray HidrawCamera::interfaceRecords(const DevicePlan &plan, const DevicePlan::Interface &spec, int minor,
-                                          int hidId, Node &node)
-{
-    const QByteArray number = QByteArray::number(spec.interfaceNumber);
-    const QByteArray interfaceDir = QByteArray(kUsbDevicePath) + "/1-1:1." + number;
-    const QByteArray hidName =
-        QString::asprintf("%04X:%04X:%04X.%04X", kBusUsb, plan.vendorId, plan.productId, hidId).toUtf8();
-    const QByteArray hidDir = interfaceDir + "/" + hidName;
-    const QByteArray hidrawName = "hidraw" + QByteArray::number(minor);
-    const QByteArray hidrawDir = hidDir + "/hidraw/" + hidrawName;
-    node.record.devnode = "/dev/" + hidrawName;
-    node.usbSyspath = QByteArray("/sys") + kUsbDevicePath;
-    node.interfaceSyspath = "/sys" + interfaceDir;
-    node.hidSyspath = "/sys" + hidDir;
-    node.hidrawSyspath = "/sys" + hidrawDir;
-
-    const bool vendor = spec.usagePage >= 0xFF00;
-    QByteArray records = "P: " + interfaceDir + "\n";
-    records += "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: DRIVER=usbhid\nE: INTERFACE=3/0/0\n";
-    records += QString::asprintf("A: bInterfaceNumber=%02x\nA: bAlternateSetting= 0\nA: bInterfaceClass=03\n"
-                                 "A: bInterfaceSubClass=00\nA: bInterfaceProtocol=00\nA: bNumEndpoints=%02d\n\n",
-                                 spec.interfaceNumber, vendor ? 2 : 1)
-                   .toUtf8();
-
-    records += "P: " + hidDir + "\n";
-    records += "E: SUBSYSTEM=hid\nE: DRIVER=hid-generic\n";
-    records += QString::asprintf("E: HID_ID=%04X:%08X:%08X\n", kBusUsb, plan.vendorId, plan.productId).toUtf8();
-    records += "E: HID_NAME=" + plan.manufacturer.toUtf8() + " " + plan.product.toUtf8() + "\n";
-    records += QByteArray("E: HID_PHYS=") + kUsbPhys + "/input" + number + "\n";
-    records += "E: HID_UNIQ=" + plan.serial.toUtf8() + "\n";
-    records += QString::asprintf("E: MODALIAS=hid:b%04Xg0001v%08Xp%08X\n", kBusUsb, plan.vendorId, plan.productId)
-                   .toUtf8();
-    records += "H: report_descriptor=" + node.descriptor.toHex().toUpper() + "\n\n";
-
-    records += "P: " + hidrawDir + "\nN: " + hidrawName + "\n";
-    records += "E: SUBSYSTEM=hidraw\nE: DEVNAME=" + node.record.devnode + "\n";
-    records += QString::asprintf("A: dev=%d:%d\n", kHidrawMajor, minor).toUtf8();
-    records += "L: device=../../../" + hidName + "\n\n";
-    return records;
-}
-
-QByteArray reportDescriptor(quint16 usagePage, quint16 usage)
-{
-    if (usagePage == sim::kControlUsagePage)
-        return vendorDescriptor(usagePage, usage, 0x11, 63, 63);
-    if (usagePage == sim::kDataUsagePage)
-        return vendorDescriptor(usagePage, usage, 0x22, 0, 511);
-    if (usagePage == kConsumerUsagePage)
-        return consumerDescriptor(usage);
-    return vendorDescriptor(usagePage, usage, 0x01, 63, 63);
-}
 
 // The testbed, touched on the owning thread only.
 struct HidrawCamera::Bus
@@ -623,7 +456,14 @@ void HidrawCamera::addDevice(const DevicePlan &plan, quint64 generation)
         node->record.usagePage = planned.usagePage;
         node->record.interfaceNumber = planned.interfaceNumber;
         node->record.cameraInterface = !planned.cameraPath.isEmpty();
-        records += interfaceRecords(plan, planned, bus.nextMinor++, bus.nextHidId++, *node);
+        const InterfaceRecords made =
+            interfaceRecords(plan, planned, bus.nextMinor++, bus.nextHidId++, node->descriptor);
+        records += made.records;
+        node->record.devnode = made.paths.devnode;
+        node->usbSyspath = made.paths.usbSyspath;
+        node->interfaceSyspath = made.paths.interfaceSyspath;
+        node->hidSyspath = made.paths.hidSyspath;
+        node->hidrawSyspath = made.paths.hidrawSyspath;
         batch.push_back(std::move(node));
         const bool last = i + 1 == plan.interfaces.size();
         if (!last && m_options.interfaceGap.count() == 0)

@@ -24,6 +24,7 @@
 // at a time; the next goes in only once the program has read the last, so
 // that every read returns exactly one whole report as a hidraw node does.
 
+#include "SysfsRecords.h"
 #include "VirtualCamera.h"
 
 #include <QByteArray>
@@ -45,9 +46,6 @@ namespace realhid {
 
 using namespace std::chrono_literals;
 
-// The report descriptor of one HID interface.
-QByteArray reportDescriptor(quint16 usagePage, quint16 usage);
-
 // What one emulated hidraw node saw.
 struct NodeRecord
 {
@@ -63,26 +61,6 @@ struct NodeRecord
     int writes = 0;                // writes that reached the node
     int reads = 0;                 // reads that took a report
     int truncatedReads = 0;        // reads whose buffer was shorter than the report
-};
-
-// What the camera has on the bus, taken under the lock and acted on after.
-struct DevicePlan
-{
-    struct Interface
-    {
-        QByteArray cameraPath;   // empty for the consumer-control interface
-        quint16 usagePage = 0;
-        quint16 usage = 0;
-        int interfaceNumber = 0;
-    };
-    bool attached = false;
-    quint16 vendorId = 0;
-    quint16 productId = 0;
-    quint16 release = 0;
-    QString manufacturer;
-    QString product;
-    QString serial;
-    QVector<Interface> interfaces;
 };
 
 class HidrawCamera
@@ -181,8 +159,6 @@ private:
     void addDevice(const DevicePlan &plan, quint64 generation);
     // Puts the nodes' records on the bus, then lets them answer.
     void installNodes(const QByteArray &records, std::vector<std::unique_ptr<Node>> nodes);
-    QByteArray interfaceRecords(const DevicePlan &plan, const DevicePlan::Interface &spec, int minor, int hidId,
-                                Node &node);
 
 public:
     // Called from umockdev's worker thread through the node handlers.

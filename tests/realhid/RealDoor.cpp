@@ -3,12 +3,7 @@
 
 #include "ContractDoor.h"
 #include "HidrawCamera.h"
-
-#include <hidapi/hidapi.h>
-
-#include <QFileInfo>
-
-#include <dlfcn.h>
+#include "RealLibrary.h"
 
 namespace {
 
@@ -20,18 +15,7 @@ public:
     {
     }
 
-    QString libraryProblem() const override
-    {
-        if (!realhid::HidrawCamera::underPreload())
-            return QStringLiteral("not running under umockdev's preload library");
-        Dl_info where{};
-        if (!dladdr(reinterpret_cast<void *>(&hid_enumerate), &where) || !where.dli_fname)
-            return QStringLiteral("cannot tell where hid_enumerate comes from");
-        const QString file = QFileInfo(QString::fromLocal8Bit(where.dli_fname)).fileName();
-        if (!file.startsWith(QLatin1String("libhidapi-hidraw.so")))
-            return QStringLiteral("hid_enumerate comes from %1, not the system's libhidapi-hidraw").arg(file);
-        return QString();
-    }
+    QString libraryProblem() const override { return realhid::realLibraryProblem(); }
 
     // The kernel's own refusal: the node's permissions deny this process,
     // switched to an unprivileged user for the rest of the test.

@@ -1,12 +1,9 @@
 // The virtual camera's own door: this executable links its hid_* functions.
 
 #include "ContractDoor.h"
+#include "RealLibrary.h"
 
 #include <hidapi/hidapi.h>
-
-#include <QFileInfo>
-
-#include <dlfcn.h>
 
 namespace {
 
@@ -18,10 +15,9 @@ public:
 
     QString libraryProblem() const override
     {
-        Dl_info where{};
-        if (!dladdr(reinterpret_cast<void *>(&hid_enumerate), &where) || !where.dli_fname)
+        const QString file = realhid::libraryFileOf(reinterpret_cast<const void *>(&hid_enumerate));
+        if (file.isEmpty())
             return QStringLiteral("cannot tell where hid_enumerate comes from");
-        const QString file = QFileInfo(QString::fromLocal8Bit(where.dli_fname)).fileName();
         if (file.contains(QLatin1String("hidapi")))
             return QStringLiteral("hid_enumerate comes from %1, not the virtual camera").arg(file);
         return QString();

@@ -10,11 +10,10 @@
 #include "Bytes.h"
 #include "CliRun.h"
 #include "HidrawCamera.h"
+#include "RealLibrary.h"
 #include "UeventLog.h"
 
 #include "cli/Cli.h"
-
-#include <hidapi/hidapi.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,7 +31,6 @@
 #include <memory>
 #include <thread>
 
-#include <dlfcn.h>
 #include <pthread.h>
 
 namespace {
@@ -81,11 +79,6 @@ Run runCli(const QStringList &arguments, int limitMs = 10000, const std::functio
     result.out = cli::readBack(out);
     result.err = cli::readBack(err);
     return result;
-}
-
-QByteArray patternImage(int size)
-{
-    return noiseImage(size, 88172645u);
 }
 
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)
@@ -166,14 +159,9 @@ private:
 
 void RealHidCliTest::initTestCase()
 {
-    QVERIFY2(realhid::HidrawCamera::underPreload(),
-             "must run under umockdev's preload library (umockdev-wrapper, or LD_PRELOAD=libumockdev-preload.so.0)");
     // The hid_* functions the commands call are the system library's.
-    Dl_info where{};
-    QVERIFY(dladdr(reinterpret_cast<void *>(&hid_enumerate), &where) && where.dli_fname);
-    const QString library = QString::fromLocal8Bit(where.dli_fname);
-    QVERIFY2(library.contains(QLatin1String("libhidapi-hidraw.so")), qPrintable(library));
-    QVERIFY2(QString::fromLatin1(hid_version_str()).startsWith(QLatin1String("0.")), hid_version_str());
+    const QString problem = realhid::realLibraryProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     // Readable by the unprivileged user of nodeWithoutAccess too (who
     // keeps root's groups).
@@ -181,7 +169,7 @@ void RealHidCliTest::initTestCase()
     const QFile::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     const QFile::Permissions searchable = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     QVERIFY(QFile::setPermissions(m_dir.path(), readable | searchable | QFile::WriteOwner));
-    m_image = patternImage(kImageSize);
+    m_image = noiseImage(kImageSize, 88172645u);
     m_imagePath = m_dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(m_imagePath);
     QVERIFY(file.open(QIODevice::WriteOnly));

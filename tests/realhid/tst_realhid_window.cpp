@@ -8,6 +8,7 @@
 #include "LogCapture.h"
 #include "MainWindow.h"
 #include "ModalWatcher.h"
+#include "RealLibrary.h"
 #include "UeventLog.h"
 #include "ui/StyleSheets.h"
 
@@ -22,8 +23,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <dlfcn.h>
 
 #include <memory>
 
@@ -50,11 +49,6 @@ const QString kRed = QString::fromUtf8(styles::kStatusNotFound);
 QByteArray request(quint8 group, quint8 code, const QByteArray &payload = QByteArray())
 {
     return commandFrame(group, code, payload);
-}
-
-QByteArray patternImage(int size)
-{
-    return noiseImage(size);
 }
 
 QVector<QByteArray> framesOn(const QVector<sim::WrittenFrame> &frames, quint16 usagePage)
@@ -178,19 +172,11 @@ private slots:
 
 void RealHidWindowTest::initTestCase()
 {
-    QVERIFY2(realhid::HidrawCamera::underPreload(),
-             "must run under umockdev's preload library (umockdev-wrapper, or LD_PRELOAD=libumockdev-preload.so.0)");
     // The hid_* functions the window calls are the system library's.
-    Dl_info where{};
-    QVERIFY(dladdr(reinterpret_cast<void *>(&hid_open), &where) && where.dli_fname);
-    const QString library = QString::fromLocal8Bit(where.dli_fname);
-    QVERIFY2(library.contains(QLatin1String("libhidapi-hidraw.so")), qPrintable(library));
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    QVERIFY(maps.open(QIODevice::ReadOnly));
-    QVERIFY(maps.readAll().contains("libhidapi-hidraw.so"));
-    const QString version = QString::fromLatin1(hid_version_str());
-    QVERIFY2(version.startsWith(QLatin1String("0.")), qPrintable(version));
-    qInfo("hidapi %s from %s", qPrintable(version), qPrintable(library));
+    const QString problem = realhid::realLibraryProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    qInfo("hidapi %s from %s", hid_version_str(),
+          qPrintable(realhid::libraryFileOf(reinterpret_cast<const void *>(&hid_open))));
 }
 
 void RealHidWindowTest::startUpFindsTheCamera()
@@ -281,7 +267,7 @@ void RealHidWindowTest::upgradeFromEnterUpdToTheReboot()
     QVERIFY2(back >= 950 && back <= 3500, qPrintable(QString::number(back)));
 
     QTemporaryDir dir;
-    const QByteArray image = patternImage(kImageSize);
+    const QByteArray image = noiseImage(kImageSize);
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -339,7 +325,7 @@ void RealHidWindowTest::unplugMidUpload()
     QVERIFY(w.connect(Identity::Upgrade));
     w.click("upgradeMode");
     QTemporaryDir dir;
-    const QByteArray image = patternImage(kImageSize);
+    const QByteArray image = noiseImage(kImageSize);
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -540,7 +526,7 @@ void RealHidWindowTest::replugInTheDevicePhaseEndsIt()
     const QString path = dir.filePath(QStringLiteral("firmware.bin"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(patternImage(4000));
+    file.write(noiseImage(4000));
     file.close();
     w.modals.queueFile(path);
     w.click("SelectFile");

@@ -32,8 +32,10 @@ inline QByteArray commandFrame(quint8 group, quint8 code, const QByteArray &payl
     return frame;
 }
 
-// A firmware image of reproducible noise (seeded) whose first byte is not
-// zero, so that the image checks take it.
+// A firmware image of reproducible noise whose first byte is not zero, so
+// that the image checks take it. Each seed gives an image of its own; about
+// half the bytes are above 0x7F, so a sum taken over signed chars comes out
+// wrong.
 inline QByteArray noiseImage(int size, quint32 seed = 2463534242u)
 {
     QByteArray image(size, '\0');
