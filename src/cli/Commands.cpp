@@ -3,6 +3,7 @@
 #include "Interrupt.h"
 #include "Link.h"
 
+#include "protocol/Exchange.h"
 #include "protocol/FramingModes.h"
 #include "protocol/HidIo.h"
 #include "protocol/ImageChecks.h"
@@ -316,21 +317,21 @@ private:
                             QStringLiteral("%1 could not be written to the camera").arg(commandName(command)), {}, {}});
     }
 
-    // Sends the version query the window sends (preamble first) and reads
-    // the answer. False with the problem reported when it does not come.
+    // Sends the version query and reads the answer. False with the outcome
+    // when it does not come.
     bool askVersion(std::chrono::milliseconds limit, QString *version, Wait *outcome)
     {
         QByteArray payload;
-        if (!ask({frame::VERSION_PREAMBLE, frame::CAMERA_GET_VERSION}, frame::CAMERA_GET_VERSION_ACK, limit, &payload,
-                 outcome))
+        if (!ask(exchange::kVersionQuery, frame::CAMERA_GET_VERSION_ACK, limit, &payload, outcome))
             return false;
-        *version = versionText(payload);
+        *version = exchange::versionText(view(payload));
         return true;
     }
 
     // Sends the requests, in order, and waits for one reply; its payload
     // once it came. False with the outcome when it did not.
-    bool ask(std::initializer_list<frame::Command> requests, frame::Command reply, std::chrono::milliseconds limit,
+    template <std::size_t N>
+    bool ask(const frame::Command (&requests)[N], frame::Command reply, std::chrono::milliseconds limit,
              QByteArray *payload, Wait *outcome)
     {
         m_link.drain();
@@ -349,10 +350,9 @@ private:
         return true;
     }
 
-    static QString versionText(const QByteArray &payload)
+    static frame::Payload view(const QByteArray &payload)
     {
-        const frame::Payload view{reinterpret_cast<const quint8 *>(payload.constData()), payload.size()};
-        return QString::fromLatin1(view.text());
+        return frame::Payload{reinterpret_cast<const quint8 *>(payload.constData()), payload.size()};
     }
 
     // --- list ------------------------------------------------------------
@@ -439,8 +439,9 @@ private:
         }
 
         m_link.drain();
-        for (const frame::Command request : {frame::VERSION_PREAMBLE, frame::CAMERA_GET_VERSION,
-                                             frame::CAMERA_GET_UVC_NAME_STRING, frame::CAMERA_GET_MODE}) {
+        QVector<frame::Command> requests(std::begin(exchange::kVersionQuery), std::end(exchange::kVersionQuery));
+        requests << frame::CAMERA_GET_UVC_NAME_STRING << frame::CAMERA_GET_MODE;
+        for (const frame::Command request : requests) {
             if (!m_link.send(request))
                 return sendFail(request);
         }
@@ -452,10 +453,8 @@ private:
         if (wait != Wait::Got)
             return waitFail(wait, commandName(missing), m_waits.reply);
 
-        const QByteArray nameBytes = answers.value(key(frame::CAMERA_GET_UVC_NAME_STRING_ACK));
-        const frame::Payload nameView{reinterpret_cast<const quint8 *>(nameBytes.constData()), nameBytes.size()};
-        const QString name = QString::fromLocal8Bit(nameView.text());
-        const QString version = versionText(answers.value(key(frame::CAMERA_GET_VERSION_ACK)));
+        const QString name = exchange::cameraName(view(answers.value(key(frame::CAMERA_GET_UVC_NAME_STRING_ACK))));
+        const QString version = exchange::versionText(view(answers.value(key(frame::CAMERA_GET_VERSION_ACK))));
         const int mode = quint8(answers.value(key(frame::CAMERA_GET_MODE_ACK)).at(0));
         document.insert(QStringLiteral("name"), name);
         document.insert(QStringLiteral("version"), version);
@@ -737,16 +736,17 @@ private:
             return deviceFail(QStringLiteral("write-failed"), QStringLiteral("UPGRADE_START could not be written to the camera"));
         QHash<quint16, QByteArray> answers;
         frame::Command missing{};
-        const Wait accepted = collect({frame::UPGRADE_START_ACK}, kAcceptTimeout, &answers, &missing);
+        const Wait accepted = collect({frame::UPGRADE_START_ACK}, exchange::kStartAcceptance, &answers, &missing);
         if (accepted == Wait::Stopped)
             return interruptedFail(QStringLiteral("before the upload. ") + leftInUpgradeMode());
         if (accepted == Wait::Gone)
             return deviceFail(QStringLiteral("gone"), QStringLiteral("the camera left after the upload was announced"));
         if (accepted == Wait::TimedOut)
             return deviceFail(QStringLiteral("no-acceptance"),
-                              QStringLiteral("the camera did not accept the upload within %1").arg(seconds(kAcceptTimeout)));
+                              QStringLiteral("the camera did not accept the upload within %1").arg(seconds(exchange::kStartAcceptance)));
         const int status = quint8(answers.value(key(frame::UPGRADE_START_ACK)).at(0));
-        if (status != 0)
+        // The window shows a box here and leaves the end to its acceptance timer; the tool stops at once.
+        if (!exchange::statusAccepted(status))
             return deviceFail(QStringLiteral("start-refused"),
                               QStringLiteral("the camera refused the upload (status %1)").arg(status),
                               QJsonObject{{QStringLiteral("status"), status}});
@@ -904,15 +904,15 @@ private:
             }
             const int value = quint8(payload.at(0));
             if (got == frame::UPGRADE_UPLOAD_COMPLETE_ACK) {
-                if (value != 0)
+                if (!exchange::statusAccepted(value))
                     return deviceFail(QStringLiteral("image-rejected"),
                                       QStringLiteral("the camera did not accept the uploaded image (status %1)").arg(value),
                                       QJsonObject{{QStringLiteral("status"), value}});
                 verbose(QStringLiteral("the camera took the image"));
                 continue;
             }
-            m_output.deviceProgress(std::min(value, 100));
-            if (value >= 100) {
+            m_output.deviceProgress(exchange::progressShown(value));
+            if (exchange::progressEnded(value)) {
                 m_output.finishProgressLine();
                 return int(Exit::Ok);
             }

@@ -21,10 +21,6 @@ struct Waits
 };
 Waits waitsFor(const Options &options);
 
-// The device's acceptance of an announced image: the window's rule, which
-// --timeout does not change.
-constexpr std::chrono::milliseconds kAcceptTimeout(1000);
-
 // Runs the command the options name and returns the exit code. hid_init
 // must have run; every handle it opens is closed again before it returns.
 int runCommand(const Options &options, Output &output);

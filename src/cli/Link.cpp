@@ -361,8 +361,7 @@ Link::Wait Link::await(const QVector<frame::Command> &wanted, Clock::time_point 
             log(QStringLiteral("<- dropped a report that is no reply (%1 bytes)").arg(size));
             continue;
         }
-        // Stricter than the window, which only logs a wrong sum: a script
-        // acts on what the tool reports, so a damaged reply is never used.
+        // The window acts on a reply with a wrong sum; the tool drops it, since scripts act on what it says.
         if (!reply.checksumOk()) {
             ++m_badChecksums;
             log(QStringLiteral("<- dropped %1: checksum %2, computed %3")

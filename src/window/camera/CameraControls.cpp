@@ -5,6 +5,7 @@
 
 #include "protocol/FramingModes.h"
 #include "protocol/CommandFrame.h"
+#include "protocol/Exchange.h"
 #include "ui_MainWindow.h"
 
 #include <QByteArray>
@@ -109,8 +110,8 @@ void MainWindow::on_GetVersion_clicked()
 {
     if (!m_controlDevice)
         return;
-    sendRequest(frame::VERSION_PREAMBLE);
-    sendRequest(frame::CAMERA_GET_VERSION);
+    for (const frame::Command &request : exchange::kVersionQuery)
+        sendRequest(request);
 }
 
 void MainWindow::on_lpfOn_clicked()
@@ -125,7 +126,7 @@ void MainWindow::on_ufuMode_clicked()
 
 void MainWindow::handleUvcName(const frame::Payload &payload)
 {
-    const QString name = QString::fromLocal8Bit(payload.text());
+    const QString name = exchange::cameraName(payload);
     qDebug() << "UVC Name:" << name;
     if (!name.isEmpty())
         ui->deviceNameLabel->setText(tr("Device: %1").arg(name));
@@ -133,7 +134,7 @@ void MainWindow::handleUvcName(const frame::Payload &payload)
 
 void MainWindow::handleVersion(const frame::Payload &payload)
 {
-    const QString version = QString::fromLatin1(payload.text());
+    const QString version = exchange::versionText(payload);
     qDebug() << "Device version:" << version;
     ui->Version->setText(version);
 }

@@ -5,6 +5,7 @@
 #include "MainWindow.h"
 
 #include "protocol/CommandFrame.h"
+#include "protocol/Exchange.h"
 #include "protocol/HidIo.h"
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
@@ -20,7 +21,6 @@
 #include <chrono>
 
 namespace {
-constexpr std::chrono::milliseconds kStartAckTimeout(1000);
 // The longest one upload tick keeps writing before it lets the event loop
 // run; well under the few seconds after which a desktop calls a window
 // unresponsive.
@@ -73,14 +73,15 @@ void MainWindow::startUpgrade()
     const int result = sendRequest(frame::UPGRADE_START, sizeBytes.data(), int(sizeBytes.size()));
     qDebug() << "UPGRADE_START sent:" << m_upgradeFileSize << "bytes, writeRes:" << result;
     setUpgradeBusy(true);
-    m_startAckTimer->start(kStartAckTimeout);
+    m_startAckTimer->start(exchange::kStartAcceptance);
 }
 
 void MainWindow::handleUpgradeStartAck(quint8 status)
 {
-    if (status != 0) {
+    if (!exchange::statusAccepted(status)) {
         qDebug() << "Upgrade start failed with error code:" << int(status);
         QMessageBox::warning(this, tr("Upd info"), tr("Upgrade start failed."));
+        // The command-line tool stops at a refusal; the window lets its acceptance timer end the upgrade.
         return;
     }
     qDebug() << "Upgrade started successfully.";
@@ -216,7 +217,7 @@ void MainWindow::onDevicePhaseSilent()
 
 void MainWindow::handleUploadCompleteAck(quint8 status)
 {
-    if (status == 0) {
+    if (exchange::statusAccepted(status)) {
         qDebug() << "Upgrade file upload completed successfully.";
         return;
     }
@@ -234,7 +235,7 @@ void MainWindow::handleUploadCompleteAck(quint8 status)
 
 void MainWindow::handleUpgradeProgress(quint8 percent)
 {
-    const int shown = qMin<int>(percent, 100);
+    const int shown = exchange::progressShown(percent);
     setProgressChunkColor(QString::fromLatin1(styles::kDeviceChunkColor));
     //: Names the progress bar while the device installs the new firmware.
     ui->DOWNLOAD->setText(tr("UPGRADE:"));
@@ -244,7 +245,7 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
         m_devicePhaseTimer->start(kDevicePhaseSilence);
     // While an image is being announced or streamed, a report of the end
     // cannot be true: the controls stay locked until the stream's own end.
-    if (percent >= 100 && !m_uploadFile) {
+    if (exchange::progressEnded(percent) && !m_uploadFile) {
         endDevicePhase();
         // The device has written its firmware and reboots: sleep is safe again.
         m_sleepInhibitor->release();
