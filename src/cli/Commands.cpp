@@ -8,6 +8,7 @@
 #include "protocol/HidIo.h"
 #include "protocol/ImageChecks.h"
 #include "protocol/UploadPipeline.h"
+#include "protocol/UploadStream.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +16,6 @@
 #include <QJsonArray>
 
 #include <thread>
-#include <vector>
 
 namespace cli {
 
@@ -27,13 +27,13 @@ namespace {
 
 // Between two looks at the bus while the camera changes identity.
 constexpr std::chrono::milliseconds kBusPollInterval(50);
+// The image is read this many data reports at a time.
+constexpr int kReportsPerRead = 128;
 // How long a node of a device that has just come back may take to open.
 constexpr std::chrono::milliseconds kSettleAfterSwitch(3000);
 // The upgrade identity may not tell its version; the recovery path does not
 // wait long for it.
 constexpr std::chrono::milliseconds kLoaderVersionWait(1000);
-// The image is read in blocks of whole data reports.
-constexpr int kReportsPerBlock = 128;
 
 struct RefusalKeyword
 {
@@ -810,10 +810,7 @@ private:
     // Sends the image as data reports, without reading anything in between.
     int stream(QFile &file, qint64 size, quint8 *checksum, qint64 *sent)
     {
-        std::vector<quint8> block(size_t(kReportsPerBlock) * frame::kMaxDataBytes);
-        qint64 blockFill = 0;
-        qint64 blockPos = 0;
-        frame::DataReportBuffer report;
+        upload::ImageReader image(file, kReportsPerRead);
         qint64 nextProgress = 0;   // bytes at which the next whole percent is reached
         int readFailures = 0;
         const Clock::time_point started = Clock::now();
@@ -826,37 +823,24 @@ private:
                 return fail(stopProblem(QStringLiteral("after %1 of %2 bytes. ").arg(*sent).arg(size) + leftInUpgradeMode(),
                                         QJsonObject{{QStringLiteral("sent"), double(*sent)}}));
             }
-            if (blockPos == blockFill) {
-                // Whole blocks, so that every report but the last is full.
-                const qint64 wanted = std::min<qint64>(qint64(block.size()), size - *sent);
-                blockFill = 0;
-                blockPos = 0;
-                while (blockFill < wanted) {
-                    const qint64 got = file.read(reinterpret_cast<char *>(block.data()) + blockFill, wanted - blockFill);
-                    if (got > 0) {
-                        blockFill += got;
-                        readFailures = 0;
-                        continue;
-                    }
-                    if (++readFailures >= upload::kImageReadAttempts) {
-                        m_output.finishProgressLine();
-                        return fail(Problem{Exit::ImageRefused, QStringLiteral("image-unreadable"),
-                                            QStringLiteral("%1 could not be read at byte %2 of %3").arg(printable(file.fileName())).arg(*sent + blockFill).arg(size),
-                                            {leftInUpgradeMode()}, {}});
-                    }
-                }
+            // Unlike the window, which waits for its next tick, a failed read is tried again at once.
+            upload::Step step;
+            do {
+                step = upload::streamStep(image, m_link.data(), size, *sent, *checksum, readFailures);
+            } while (step == upload::Step::ReadFailed);
+            if (step == upload::Step::Unreadable) {
+                m_output.finishProgressLine();
+                return fail(Problem{Exit::ImageRefused, QStringLiteral("image-unreadable"),
+                                    QStringLiteral("%1 could not be read at byte %2 of %3").arg(printable(file.fileName())).arg(*sent).arg(size),
+                                    {leftInUpgradeMode()}, {}});
             }
-            const int n = upload::prepareDataReport(report, block.data() + blockPos,
-                                                    int(std::min<qint64>(frame::kMaxDataBytes, blockFill - blockPos)), *checksum);
-            if (!hidio::sendDataReport(m_link.data(), report)) {
+            if (step == upload::Step::WriteFailed) {
                 m_output.finishProgressLine();
                 return deviceFail(QStringLiteral("write-failed"),
                                   QStringLiteral("the camera stopped taking the image at byte %1 of %2 (%3 tries)")
                                       .arg(*sent).arg(size).arg(hidio::kWriteAttempts),
                                   QJsonObject{{QStringLiteral("sent"), double(*sent)}});
             }
-            blockPos += n;
-            *sent += n;
             if (*sent >= nextProgress || *sent == size) {
                 m_output.uploadProgress(*sent, size, elapsed());
                 const qint64 percent = upload::uploadPercent(*sent, size);

@@ -6,6 +6,7 @@
 #include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/SleepInhibitor.h"
+#include "upgrade/UploadPacing.h"
 
 #include <QApplication>
 #include <QFont>
@@ -17,7 +18,6 @@
 namespace {
 constexpr std::chrono::milliseconds kWatchInterval(1500);
 constexpr std::chrono::milliseconds kLevelInterval(200);
-constexpr std::chrono::milliseconds kUploadTickInterval(1);
 // How long after the last hidraw node event the presence check runs, so
 // that one look takes a burst of events. A device whose interfaces come
 // further apart is waited for by the look itself.
@@ -131,7 +131,7 @@ void MainWindow::createTimers()
 
     m_uploadTimer = new QTimer(this);
     m_uploadTimer->setObjectName(QStringLiteral("uploadTimer"));
-    m_uploadTimer->setInterval(kUploadTickInterval);
+    m_uploadTimer->setInterval(pacing::kUploadTickInterval);
     connect(m_uploadTimer, &QTimer::timeout, this, &MainWindow::uploadTick);
 
     m_startAckTimer = new QTimer(this);

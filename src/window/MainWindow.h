@@ -195,8 +195,6 @@ private:
     // Runs while the device phase lasts; restarted by each progress report.
     QTimer *m_devicePhaseTimer = nullptr;
     quint8 m_uploadChecksum = 0;
-    int m_uploadChunkSize = 510;
-    int m_reportsPerTick = 2000;
     // Held while the upgrade controls are locked.
     SleepInhibitor *m_sleepInhibitor = nullptr;
     bool m_upgradePanelVisible = false;
