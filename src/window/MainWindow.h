@@ -173,6 +173,9 @@ private:
     bool m_updConnected = false;
 
     // Camera control.
+    // The framing mode chosen or last reported, or kFailedApplyMode once an
+    // apply failed and no valid mode is selected (never sent).
+    static constexpr int kFailedApplyMode = 100;
     int m_currentMode = 0;
     // The button of each row of the framing-mode table, in its order; found
     // once by object name when the window is built.

@@ -71,12 +71,13 @@ void MainWindow::requestCameraMode()
 
 void MainWindow::onApplyClicked()
 {
+    static_assert(!modes::isFramingMode(kFailedApplyMode), "the failed-apply marker must be no framing mode");
     if (!m_cameraProbe) {
         QMessageBox::warning(this, tr("Configuration Failed"), tr("Device offline"));
         return;
     }
     if (sendCameraMode(m_currentMode) < 0) {
-        m_currentMode = modes::kFailedApplyMode;
+        m_currentMode = kFailedApplyMode;
         updateModeButtons(m_currentMode);
     }
 }
