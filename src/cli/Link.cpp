@@ -2,6 +2,8 @@
 
 #include "Interrupt.h"
 
+#include "protocol/HidIo.h"
+
 #include <QJsonArray>
 
 #include <algorithm>
@@ -137,7 +139,7 @@ Access nodeAccess(const QByteArray &path)
     hid_device *probe = hid_open_path(path.constData());
     if (!probe)
         return Access::Failed;
-    hid_close(probe);
+    hidio::closeHandle(probe);
     return Access::Open;
 }
 
@@ -249,7 +251,7 @@ bool Link::open(const Device &device, bool withData, Clock::duration settle, Pro
         }
         const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
         for (const int unused : choice.unused)
-            hid_close(handles[unused]);
+            hidio::closeHandle(handles[unused]);
         if (choice.control >= 0)
             m_control = handles[choice.control];
         if (withData && choice.data >= 0)
@@ -295,14 +297,8 @@ bool Link::open(const Device &device, bool withData, Clock::duration settle, Pro
 
 void Link::close()
 {
-    if (m_data) {
-        hid_close(m_data);
-        m_data = nullptr;
-    }
-    if (m_control) {
-        hid_close(m_control);
-        m_control = nullptr;
-    }
+    hidio::closeHandle(m_data);
+    hidio::closeHandle(m_control);
 }
 
 void Link::drain()
@@ -317,7 +313,7 @@ void Link::drain()
 bool Link::send(frame::Command command, const quint8 *payload, int length)
 {
     const frame::CommandBuffer request = frame::buildRequest(command, payload, length);
-    const int result = m_control ? hid_write(m_control, request.data(), request.size()) : -1;
+    const int result = hidio::writeRequest(m_control, request);
     log(QStringLiteral("-> %1 %2 (write %3)")
             .arg(commandName(command),
                  hexBytes(QByteArray(reinterpret_cast<const char *>(request.data()) + frame::kPayloadOffset,

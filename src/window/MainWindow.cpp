@@ -2,6 +2,7 @@
 
 #include "ui_MainWindow.h"
 #include "protocol/FramingModes.h"
+#include "protocol/HidIo.h"
 #include "link/HotPlugMonitor.h"
 #include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
@@ -180,8 +181,8 @@ void MainWindow::closeAllHandles()
     QVector<hid_device *> closed;
     for (hid_device *handle : handles) {
         if (handle && !closed.contains(handle)) {
-            hid_close(handle);
             closed.append(handle);
+            hidio::closeHandle(handle);
         }
     }
     m_openedDevices.clear();
