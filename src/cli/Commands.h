@@ -1,8 +1,10 @@
 #pragma once
 
-// The five commands, run in order with blocking reads and deadlines. They
-// call hidapi directly, so the same functions serve the program linked with
-// the system library, the demo and the tests linked with the virtual camera.
+// The five commands: their exchanges with the camera, run in order with
+// blocking reads and deadlines; what they tell the user is built in
+// Report.h. They call hidapi directly, so the same functions serve the
+// program linked with the system library, the demo and the tests linked
+// with the virtual camera.
 
 #include "Options.h"
 #include "Output.h"

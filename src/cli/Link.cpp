@@ -64,15 +64,6 @@ QString hexBytes(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' '));
 }
 
-const char *roleOf(const Interface &entry)
-{
-    if (entry.usagePage == discovery::kControlUsagePage)
-        return "control";
-    if (entry.usagePage == discovery::kDataUsagePage)
-        return "data";
-    return "other";
-}
-
 bool isNodePath(const QByteArray &path)
 {
     return path.startsWith('/');
@@ -143,6 +134,15 @@ Access nodeAccess(const QByteArray &path)
     return Access::Open;
 }
 
+const char *roleKeyword(const Interface &entry)
+{
+    if (entry.usagePage == discovery::kControlUsagePage)
+        return "control";
+    if (entry.usagePage == discovery::kDataUsagePage)
+        return "data";
+    return "other";
+}
+
 const char *accessKeyword(Access access)
 {
     switch (access) {
@@ -180,19 +180,20 @@ const char *identityKeyword(Identity identity)
     return identity == Identity::Camera ? "camera" : "upgrade";
 }
 
-QJsonObject deviceJson(const Device &device, bool withAccess)
+QJsonObject deviceJson(const Device &device, const QVector<Access> &access)
 {
     const discovery::UsbId id = discovery::usbId(device.identity);
     QJsonArray interfaces;
-    for (const Interface &entry : device.interfaces) {
+    for (int i = 0; i < device.interfaces.size(); ++i) {
+        const Interface &entry = device.interfaces.at(i);
         QJsonObject node{
             {QStringLiteral("node"), QString::fromLocal8Bit(entry.path)},
-            {QStringLiteral("role"), QLatin1String(roleOf(entry))},
+            {QStringLiteral("role"), QLatin1String(roleKeyword(entry))},
             {QStringLiteral("usage_page"), hex4(entry.usagePage)},
             {QStringLiteral("interface_number"), entry.interfaceNumber},
         };
-        if (withAccess)
-            node.insert(QStringLiteral("access"), QLatin1String(accessKeyword(nodeAccess(entry.path))));
+        if (i < access.size())
+            node.insert(QStringLiteral("access"), QLatin1String(accessKeyword(access.at(i))));
         interfaces.append(node);
     }
     return QJsonObject{
@@ -246,7 +247,7 @@ bool Link::open(const Device &device, bool withData, Clock::duration settle, Pro
             handles[i] = hid_open_path(interfaces.at(i).path.constData());
             opened[i] = handles[i] != nullptr;
             log(QStringLiteral("open %1 (%2, usage page %3): %4")
-                    .arg(QString::fromLocal8Bit(interfaces.at(i).path), QLatin1String(roleOf(interfaces.at(i))),
+                    .arg(QString::fromLocal8Bit(interfaces.at(i).path), QLatin1String(roleKeyword(interfaces.at(i))),
                          hex4(page), opened[i] ? QStringLiteral("ok") : QStringLiteral("failed")));
         }
         const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
