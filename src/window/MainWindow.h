@@ -23,8 +23,9 @@ namespace modes { enum class FramingMode : quint8; struct ModeInfo; }
 // The tool's one window. It owns the widget tree, every hidapi handle, the
 // timers and the upgrade bookkeeping. Its members are defined in the folder
 // of the subsystem that owns them; each section below names its file. The
-// window-free pieces they call (frames, discovery, device I/O, modes, image
-// checks, the upload's arithmetic) live beside them as free functions.
+// window-free pieces they call (frames, discovery, the exchange's facts,
+// device I/O, modes, image checks, the upload's arithmetic and its stream
+// step) live in src/protocol.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
