@@ -20,7 +20,7 @@ namespace exchange {
 inline constexpr frame::Command kVersionQuery[] = {frame::VERSION_PREAMBLE, frame::CAMERA_GET_VERSION};
 
 // How long the upgrade device has to answer UPGRADE_START before the upload
-// is given up. A rule of the device, so --timeout does not change it.
+// is given up: a rule of the device, not a wait the user may lengthen.
 constexpr std::chrono::milliseconds kStartAcceptance(1000);
 
 // The status byte of UPGRADE_START_ACK and UPGRADE_UPLOAD_COMPLETE_ACK: 0

@@ -3,7 +3,7 @@
 // How the window paces an upload: the image streams in ticks of its upload
 // timer, and each tick sends a bounded number of data reports in a bounded
 // time, so that the window keeps repainting and answering in between. The
-// benchmarks pace their own bookkeeping by the same numbers.
+// upload benchmark paces its own bookkeeping by the same report count.
 
 #include <chrono>
 
