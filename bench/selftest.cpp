@@ -2,6 +2,8 @@
 // figure built on them is wrong without anyone noticing.
 
 #include "BenchCommon.h"
+#include "protocol/CommandFrame.h"
+#include "upgrade/UploadPacing.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -31,7 +33,8 @@ void BenchSelfTest::imageFiles_data()
     QTest::newRow("one full report") << qint64(510) << 1;
     QTest::newRow("one byte into a second report") << qint64(511) << 2;
     QTest::newRow("not a multiple of the 8-byte fill") << qint64(1021) << 3;
-    QTest::newRow("one report past a tick") << qint64(2000 * 510 + 1) << 2001;
+    QTest::newRow("one report past a tick") << qint64(pacing::kReportsPerTick) * frame::kMaxDataBytes + 1
+                                             << pacing::kReportsPerTick + 1;
     QTest::newRow("several fill blocks") << qint64(3 * kMiB + 5) << int((3 * kMiB + 5 + 509) / 510);
 }
 

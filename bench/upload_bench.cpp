@@ -14,6 +14,7 @@
 #include "WindowSession.h"
 
 #include "protocol/CommandFrame.h"
+#include "upgrade/UploadPacing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,9 +35,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The window sends up to this many reports per upload tick; the floor and
-// the window's runs drop the virtual camera's frame records at that cadence.
-constexpr int kReportsPerTick = 2000;
+// The window sends up to pacing::kReportsPerTick reports per upload tick;
+// the floor and the window's runs drop the virtual camera's frame records at
+// that cadence.
+using pacing::kReportsPerTick;
 constexpr int kUploadTimeoutMs = 180000;
 constexpr auto kBoxTimeout = 10000ms;
 constexpr qint64 kFloorFileBuffer = 64 * 1024;

@@ -1,10 +1,14 @@
 // The command-line tool's pure parts: the command line, the framing-mode
-// words, the time-out, and how the bus is sorted into devices and one of
-// them chosen or found again after it switched identity.
+// words, the time-out, how the bus is sorted into devices and one of them
+// chosen or found again after it switched identity, and how `list` says
+// whether a node opens.
 
 #include "cli/Exit.h"
 #include "cli/Link.h"
 #include "cli/Options.h"
+#include "cli/Report.h"
+
+#include <QJsonArray>
 
 #include <QtTest>
 
@@ -55,6 +59,7 @@ QString describe(const QVector<Device> &devices)
 } // namespace
 
 Q_DECLARE_METATYPE(QVector<Interface>)
+Q_DECLARE_METATYPE(cli::Access)
 
 class CliUnitsTest : public QObject
 {
@@ -72,6 +77,8 @@ private slots:
     void devicesFromTheBus();
     void selectingDevices();
     void findingTheDeviceAfterItSwitched();
+    void listedAccess_data();
+    void listedAccess();
 };
 
 void CliUnitsTest::arguments_data()
@@ -286,6 +293,39 @@ void CliUnitsTest::findingTheDeviceAfterItSwitched()
     QVERIFY(!cli::sameDeviceAfterSwitch(others, Identity::Upgrade, before, others));
     // The wrong identity does not count.
     QVERIFY(!cli::sameDeviceAfterSwitch(bus({cameraNode("A", 0, "c1")}), Identity::Upgrade, before, others));
+}
+
+void CliUnitsTest::listedAccess_data()
+{
+    QTest::addColumn<cli::Access>("access");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<bool>("fix");   // the access hints follow, in the text and in the document
+
+    QTest::newRow("opens") << cli::Access::Open << "open" << "can be opened" << false;
+    QTest::newRow("denied") << cli::Access::Denied << "denied" << "this user may not open it" << true;
+    QTest::newRow("does not open") << cli::Access::Failed << "failed" << "does not open" << true;
+    // A node gone since the bus was read: the device left, no rule helps.
+    QTest::newRow("gone") << cli::Access::Missing << "missing" << "gone" << false;
+}
+
+void CliUnitsTest::listedAccess()
+{
+    QFETCH(cli::Access, access);
+    QFETCH(QString, keyword);
+    QFETCH(QString, said);
+    QFETCH(bool, fix);
+    const Device device = discovery::devicesFrom({cameraNode("A", 0, "/dev/hidraw1"), cameraNode("A", 1, "/dev/hidraw2")}).first();
+    const cli::report::Result result = cli::report::list({{device, {cli::Access::Open, access}}});
+
+    const QJsonArray nodes = result.document.value("devices").toArray().first().toObject().value("interfaces").toArray();
+    QCOMPARE(nodes.at(0).toObject().value("access").toString(), QStringLiteral("open"));
+    QCOMPARE(nodes.at(1).toObject().value("access").toString(), keyword);
+    QCOMPARE(result.document.contains("fix"), fix);
+    const QStringList lines = result.text.split('\n');
+    QCOMPARE(lines.at(1), QStringLiteral("  control  /dev/hidraw1         can be opened"));
+    QCOMPARE(lines.at(2), QStringLiteral("  data     /dev/hidraw2         ") + said);
+    QCOMPARE(lines.size() > 3, fix);
 }
 
 QTEST_GUILESS_MAIN(CliUnitsTest)

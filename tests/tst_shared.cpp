@@ -1,6 +1,7 @@
 // The pieces the window and the command-line tool share, reached without a
 // window: the image checks in their order, the choice of interfaces, the
-// framing-mode table, and the data-report writer's retry rule.
+// framing-mode table, the data-report writer's retry rule and the stream's
+// step.
 
 #include "LogCapture.h"
 #include "VirtualCamera.h"
@@ -8,7 +9,10 @@
 #include "protocol/Discovery.h"
 #include "protocol/HidIo.h"
 #include "protocol/ImageChecks.h"
+#include "protocol/UploadStream.h"
+#include "support/Bytes.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,6 +23,7 @@
 using imagecheck::Refusal;
 
 Q_DECLARE_METATYPE(Refusal)
+Q_DECLARE_METATYPE(upload::Step)
 
 namespace {
 
@@ -37,6 +42,21 @@ discovery::Interface interfaceWith(quint16 usagePage)
     return entry;
 }
 
+// The virtual camera in upgrade mode, and its data interface opened.
+hid_device *openDataInterface(sim::VirtualCamera &camera)
+{
+    camera.reset();
+    camera.attach(sim::Identity::Upgrade);
+    hid_device *data = nullptr;
+    hid_device_info *list = hid_enumerate(discovery::kUpgradeId.vendorId, discovery::kUpgradeId.productId);
+    for (hid_device_info *info = list; info; info = info->next) {
+        if (info->usage_page == discovery::kDataUsagePage)
+            data = hid_open_path(info->path);
+    }
+    hid_free_enumeration(list);
+    return data;
+}
+
 } // namespace
 
 class SharedTest : public QObject
@@ -52,6 +72,8 @@ private slots:
     void interfaceChoice();
     void framingModes();
     void dataReportRetries();
+    void streamSteps_data();
+    void streamSteps();
 
 private:
     QTemporaryDir m_dir;
@@ -189,14 +211,14 @@ void SharedTest::interfaceChoice()
 
 void SharedTest::framingModes()
 {
-    // 8 follows 2: 3 to 7 are not modes, nor is the failed-apply marker.
+    // 8 follows 2: 3 to 7 are not modes. (That the window's failed-apply
+    // marker is none either, the window checks when it is built.)
     QVector<int> values;
     for (int value = 0; value < 256; ++value) {
         if (modes::isFramingMode(value))
             values.append(value);
     }
     QCOMPARE(values, (QVector<int>{0, 1, 2, 8}));
-    QVERIFY(!modes::isFramingMode(modes::kFailedApplyMode));
     QCOMPARE(QLatin1String(modes::modeInfo(8)->label), QLatin1String("SmartGallery(1080P only)"));
     QCOMPARE(QLatin1String(modes::modeInfo(0)->buttonName), QLatin1String("btnFullScreen"));
 }
@@ -206,15 +228,7 @@ void SharedTest::dataReportRetries()
     // Through the virtual camera: two refused writes are retried, a third
     // gives the report up; every try is logged.
     sim::VirtualCamera &camera = sim::VirtualCamera::instance();
-    camera.reset();
-    camera.attach(sim::Identity::Upgrade);
-    hid_device *data = nullptr;
-    hid_device_info *list = hid_enumerate(discovery::kUpgradeId.vendorId, discovery::kUpgradeId.productId);
-    for (hid_device_info *info = list; info; info = info->next) {
-        if (info->usage_page == discovery::kDataUsagePage)
-            data = hid_open_path(info->path);
-    }
-    hid_free_enumeration(list);
+    hid_device *data = openDataInterface(camera);
     QVERIFY(data);
     frame::DataReportBuffer report{};
     frame::fillDataReport(report, reinterpret_cast<const quint8 *>("\x01"), 1);
@@ -235,6 +249,85 @@ void SharedTest::dataReportRetries()
     hidio::closeHandle(data);
     QVERIFY(!data);
     QCOMPARE(camera.openHandleCount(), 0);
+    camera.reset();
+}
+
+void SharedTest::streamSteps_data()
+{
+    QTest::addColumn<int>("reportsPerRead");  // 1 as the window reads, more as the command-line tool does
+    QTest::addColumn<int>("fileBytes");
+    QTest::addColumn<int>("announced");
+    QTest::addColumn<int>("refusedWrites");
+    QTest::addColumn<QVector<int>>("sentAfterEach");  // `sent` after each report that went out
+    QTest::addColumn<int>("failedReads");             // ReadFailed steps before the last step
+    QTest::addColumn<upload::Step>("last");
+
+    using upload::Step;
+    const QVector<int> whole{510, 1020, 1021};
+    QTest::newRow("a report per read") << 1 << 1021 << 1021 << 0 << whole << 0 << Step::Complete;
+    QTest::newRow("reports handed out of longer reads")
+        << 2 << 2500 << 2500 << 0 << QVector<int>{510, 1020, 1530, 2040, 2500} << 0 << Step::Complete;
+    QTest::newRow("grown since announced: a report per read") << 1 << 3000 << 1021 << 0 << whole << 0 << Step::Complete;
+    QTest::newRow("grown since announced: longer reads") << 3 << 3000 << 1021 << 0 << whole << 0 << Step::Complete;
+    QTest::newRow("cut short: a report per read")
+        << 1 << 700 << 1021 << 0 << QVector<int>{510, 700} << 2 << Step::Unreadable;
+    QTest::newRow("cut short: longer reads") << 2 << 700 << 1021 << 0 << QVector<int>{510, 700} << 2 << Step::Unreadable;
+    QTest::newRow("a report the data interface refuses")
+        << 2 << 1021 << 1021 << hidio::kWriteAttempts << QVector<int>{} << 0 << Step::WriteFailed;
+}
+
+void SharedTest::streamSteps()
+{
+    QFETCH(int, reportsPerRead);
+    QFETCH(int, fileBytes);
+    QFETCH(int, announced);
+    QFETCH(int, refusedWrites);
+    QFETCH(QVector<int>, sentAfterEach);
+    QFETCH(int, failedReads);
+    QFETCH(upload::Step, last);
+
+    sim::VirtualCamera &camera = sim::VirtualCamera::instance();
+    hid_device *data = openDataInterface(camera);
+    QVERIFY(data);
+    camera.failNextDataWrites(refusedWrites);
+    QByteArray file = noiseImage(fileBytes);
+    QBuffer buffer(&file);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+
+    upload::ImageReader image(buffer, reportsPerRead);
+    qint64 sent = 0;
+    quint8 checksum = 0;
+    int readFailures = 0;
+    QVector<int> sentAfter;
+    int readFailedSteps = 0;
+    upload::Step step = upload::Step::Sent;
+    for (int guard = 0; guard < 100; ++guard) {
+        step = upload::streamStep(image, data, announced, sent, checksum, readFailures);
+        if (step == upload::Step::Sent)
+            sentAfter.append(int(sent));
+        else if (step == upload::Step::ReadFailed)
+            ++readFailedSteps;
+        else
+            break;
+    }
+    QCOMPARE(step, last);
+    QCOMPARE(sentAfter, sentAfterEach);
+    QCOMPARE(readFailedSteps, failedReads);
+
+    // Each report carries the next bytes of the image, and the sum is theirs.
+    QByteArray carried;
+    int reports = 0;
+    for (const sim::WrittenFrame &written : camera.writtenFrames()) {
+        if (!written.accepted || reports >= sentAfter.size())
+            continue;
+        const int start = reports ? sentAfter.at(reports - 1) : 0;
+        carried.append(written.bytes.mid(2, sentAfter.at(reports) - start));
+        ++reports;
+    }
+    QCOMPARE(carried, file.left(int(sent)));
+    if (step != upload::Step::WriteFailed)
+        QCOMPARE(checksum, byteSumOf(carried));
+    hidio::closeHandle(data);
     camera.reset();
 }
 

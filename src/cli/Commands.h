@@ -1,8 +1,10 @@
 #pragma once
 
-// The five commands, run in order with blocking reads and deadlines. They
-// call hidapi directly, so the same functions serve the program linked with
-// the system library, the demo and the tests linked with the virtual camera.
+// The five commands: their exchanges with the camera, run in order with
+// blocking reads and deadlines; what they tell the user is built in
+// Report.h. They call hidapi directly, so the same functions serve the
+// program linked with the system library, the demo and the tests linked
+// with the virtual camera.
 
 #include "Options.h"
 #include "Output.h"
@@ -20,10 +22,6 @@ struct Waits
     std::chrono::milliseconds reboot{60000};     // from 100 % to the camera back in normal mode
 };
 Waits waitsFor(const Options &options);
-
-// The device's acceptance of an announced image: the window's rule, which
-// --timeout does not change.
-constexpr std::chrono::milliseconds kAcceptTimeout(1000);
 
 // Runs the command the options name and returns the exit code. hid_init
 // must have run; every handle it opens is closed again before it returns.

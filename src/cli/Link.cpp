@@ -2,6 +2,8 @@
 
 #include "Interrupt.h"
 
+#include "protocol/HidIo.h"
+
 #include <QJsonArray>
 
 #include <algorithm>
@@ -60,15 +62,6 @@ QString hex4(quint16 value)
 QString hexBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
-}
-
-const char *roleOf(const Interface &entry)
-{
-    if (entry.usagePage == discovery::kControlUsagePage)
-        return "control";
-    if (entry.usagePage == discovery::kDataUsagePage)
-        return "data";
-    return "other";
 }
 
 bool isNodePath(const QByteArray &path)
@@ -137,8 +130,17 @@ Access nodeAccess(const QByteArray &path)
     hid_device *probe = hid_open_path(path.constData());
     if (!probe)
         return Access::Failed;
-    hid_close(probe);
+    hidio::closeHandle(probe);
     return Access::Open;
+}
+
+const char *roleKeyword(const Interface &entry)
+{
+    if (entry.usagePage == discovery::kControlUsagePage)
+        return "control";
+    if (entry.usagePage == discovery::kDataUsagePage)
+        return "data";
+    return "other";
 }
 
 const char *accessKeyword(Access access)
@@ -178,19 +180,20 @@ const char *identityKeyword(Identity identity)
     return identity == Identity::Camera ? "camera" : "upgrade";
 }
 
-QJsonObject deviceJson(const Device &device, bool withAccess)
+QJsonObject deviceJson(const Device &device, const QVector<Access> &access)
 {
     const discovery::UsbId id = discovery::usbId(device.identity);
     QJsonArray interfaces;
-    for (const Interface &entry : device.interfaces) {
+    for (int i = 0; i < device.interfaces.size(); ++i) {
+        const Interface &entry = device.interfaces.at(i);
         QJsonObject node{
             {QStringLiteral("node"), QString::fromLocal8Bit(entry.path)},
-            {QStringLiteral("role"), QLatin1String(roleOf(entry))},
+            {QStringLiteral("role"), QLatin1String(roleKeyword(entry))},
             {QStringLiteral("usage_page"), hex4(entry.usagePage)},
             {QStringLiteral("interface_number"), entry.interfaceNumber},
         };
-        if (withAccess)
-            node.insert(QStringLiteral("access"), QLatin1String(accessKeyword(nodeAccess(entry.path))));
+        if (i < access.size())
+            node.insert(QStringLiteral("access"), QLatin1String(accessKeyword(access.at(i))));
         interfaces.append(node);
     }
     return QJsonObject{
@@ -244,12 +247,12 @@ bool Link::open(const Device &device, bool withData, Clock::duration settle, Pro
             handles[i] = hid_open_path(interfaces.at(i).path.constData());
             opened[i] = handles[i] != nullptr;
             log(QStringLiteral("open %1 (%2, usage page %3): %4")
-                    .arg(QString::fromLocal8Bit(interfaces.at(i).path), QLatin1String(roleOf(interfaces.at(i))),
+                    .arg(QString::fromLocal8Bit(interfaces.at(i).path), QLatin1String(roleKeyword(interfaces.at(i))),
                          hex4(page), opened[i] ? QStringLiteral("ok") : QStringLiteral("failed")));
         }
         const discovery::InterfaceChoice choice = discovery::chooseInterfaces(interfaces, opened);
         for (const int unused : choice.unused)
-            hid_close(handles[unused]);
+            hidio::closeHandle(handles[unused]);
         if (choice.control >= 0)
             m_control = handles[choice.control];
         if (withData && choice.data >= 0)
@@ -295,14 +298,8 @@ bool Link::open(const Device &device, bool withData, Clock::duration settle, Pro
 
 void Link::close()
 {
-    if (m_data) {
-        hid_close(m_data);
-        m_data = nullptr;
-    }
-    if (m_control) {
-        hid_close(m_control);
-        m_control = nullptr;
-    }
+    hidio::closeHandle(m_data);
+    hidio::closeHandle(m_control);
 }
 
 void Link::drain()
@@ -317,7 +314,7 @@ void Link::drain()
 bool Link::send(frame::Command command, const quint8 *payload, int length)
 {
     const frame::CommandBuffer request = frame::buildRequest(command, payload, length);
-    const int result = m_control ? hid_write(m_control, request.data(), request.size()) : -1;
+    const int result = hidio::writeRequest(m_control, request);
     log(QStringLiteral("-> %1 %2 (write %3)")
             .arg(commandName(command),
                  hexBytes(QByteArray(reinterpret_cast<const char *>(request.data()) + frame::kPayloadOffset,
@@ -361,8 +358,7 @@ Link::Wait Link::await(const QVector<frame::Command> &wanted, Clock::time_point 
             log(QStringLiteral("<- dropped a report that is no reply (%1 bytes)").arg(size));
             continue;
         }
-        // Stricter than the window, which only logs a wrong sum: a script
-        // acts on what the tool reports, so a damaged reply is never used.
+        // The window acts on a reply with a wrong sum; the tool drops it, since scripts act on what it says.
         if (!reply.checksumOk()) {
             ++m_badChecksums;
             log(QStringLiteral("<- dropped %1: checksum %2, computed %3")

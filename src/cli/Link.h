@@ -54,8 +54,11 @@ const char *accessKeyword(Access access);
 // What tells the user how to get at the nodes.
 QStringList accessHints();
 
-// The JSON form of a device, with the access of each node when asked.
-QJsonObject deviceJson(const discovery::Device &device, bool withAccess);
+// The JSON form of a device; with `access` (one for each of its interfaces,
+// in their order), each node says whether it opens.
+QJsonObject deviceJson(const discovery::Device &device, const QVector<Access> &access = {});
+// "control", "data" or "other", by the interface's usage page.
+const char *roleKeyword(const discovery::Interface &entry);
 // "camera (normal mode)" or "upgrade mode".
 QString identityText(discovery::Identity identity);
 const char *identityKeyword(discovery::Identity identity);

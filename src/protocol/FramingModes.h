@@ -17,10 +17,6 @@ enum class FramingMode : quint8 {
     SmartGallery = 8,
 };
 
-// Inside the window only: the last apply failed and no valid mode is
-// selected. Never sent.
-constexpr int kFailedApplyMode = 100;
-
 struct ModeInfo
 {
     FramingMode mode;

@@ -15,9 +15,13 @@ void closeHandle(hid_device *&handle)
 
 int sendRequest(hid_device *control, frame::Command command, const quint8 *payload, int length)
 {
+    return writeRequest(control, frame::buildRequest(command, payload, length));
+}
+
+int writeRequest(hid_device *control, const frame::CommandBuffer &request)
+{
     if (!control)
         return -1;
-    const frame::CommandBuffer request = frame::buildRequest(command, payload, length);
     return hid_write(control, request.data(), request.size());
 }
 

@@ -22,6 +22,8 @@ void closeHandle(hid_device *&handle);
 // Writes one request to the control interface. Returns hid_write's result,
 // or -1 without writing when the interface is not open.
 int sendRequest(hid_device *control, frame::Command command, const quint8 *payload = nullptr, int length = 0);
+// The same for a request already built (for a caller that also logs it).
+int writeRequest(hid_device *control, const frame::CommandBuffer &request);
 
 // Writes one data report to the data interface, tried up to kWriteAttempts
 // times with kRetryPause after every failed try, each failure logged.

@@ -1,16 +1,13 @@
 #pragma once
 
-// The parts of a firmware upload that need no window: the percentage, and
-// one step of cutting the image into data reports while keeping the byte sum.
+// The arithmetic of a firmware upload: the percentage, and one data report
+// cut from the image while the byte sum is kept.
 
 #include "protocol/CommandFrame.h"
 
 #include <QtGlobal>
 
 namespace upload {
-
-// Reads of the image tried, one per tick, before the upload is abandoned.
-constexpr int kImageReadAttempts = 3;
 
 // Whole percent of the image sent, truncated and kept within 0..100. An
 // image of no bytes counts as fully sent.

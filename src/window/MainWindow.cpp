@@ -2,10 +2,12 @@
 
 #include "ui_MainWindow.h"
 #include "protocol/FramingModes.h"
+#include "protocol/HidIo.h"
 #include "link/HotPlugMonitor.h"
 #include "ui/Accessibility.h"
 #include "ui/StyleSheets.h"
 #include "upgrade/SleepInhibitor.h"
+#include "upgrade/UploadPacing.h"
 
 #include <QApplication>
 #include <QFont>
@@ -17,7 +19,6 @@
 namespace {
 constexpr std::chrono::milliseconds kWatchInterval(1500);
 constexpr std::chrono::milliseconds kLevelInterval(200);
-constexpr std::chrono::milliseconds kUploadTickInterval(1);
 // How long after the last hidraw node event the presence check runs, so
 // that one look takes a burst of events. A device whose interfaces come
 // further apart is waited for by the look itself.
@@ -131,7 +132,7 @@ void MainWindow::createTimers()
 
     m_uploadTimer = new QTimer(this);
     m_uploadTimer->setObjectName(QStringLiteral("uploadTimer"));
-    m_uploadTimer->setInterval(kUploadTickInterval);
+    m_uploadTimer->setInterval(pacing::kUploadTickInterval);
     connect(m_uploadTimer, &QTimer::timeout, this, &MainWindow::uploadTick);
 
     m_startAckTimer = new QTimer(this);
@@ -180,8 +181,8 @@ void MainWindow::closeAllHandles()
     QVector<hid_device *> closed;
     for (hid_device *handle : handles) {
         if (handle && !closed.contains(handle)) {
-            hid_close(handle);
             closed.append(handle);
+            hidio::closeHandle(handle);
         }
     }
     m_openedDevices.clear();

@@ -23,8 +23,9 @@ namespace modes { enum class FramingMode : quint8; struct ModeInfo; }
 // The tool's one window. It owns the widget tree, every hidapi handle, the
 // timers and the upgrade bookkeeping. Its members are defined in the folder
 // of the subsystem that owns them; each section below names its file. The
-// window-free pieces they call (frames, discovery, device I/O, modes, image
-// checks, the upload's arithmetic) live beside them as free functions.
+// window-free pieces they call (frames, discovery, the exchange's facts,
+// device I/O, modes, image checks, the upload's arithmetic and its stream
+// step) live in src/protocol.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -173,6 +174,9 @@ private:
     bool m_updConnected = false;
 
     // Camera control.
+    // The framing mode chosen or last reported, or kFailedApplyMode once an
+    // apply failed and no valid mode is selected (never sent).
+    static constexpr int kFailedApplyMode = 100;
     int m_currentMode = 0;
     // The button of each row of the framing-mode table, in its order; found
     // once by object name when the window is built.
@@ -195,8 +199,6 @@ private:
     // Runs while the device phase lasts; restarted by each progress report.
     QTimer *m_devicePhaseTimer = nullptr;
     quint8 m_uploadChecksum = 0;
-    int m_uploadChunkSize = 510;
-    int m_reportsPerTick = 2000;
     // Held while the upgrade controls are locked.
     SleepInhibitor *m_sleepInhibitor = nullptr;
     bool m_upgradePanelVisible = false;

@@ -5,6 +5,7 @@
 
 #include "protocol/FramingModes.h"
 #include "protocol/CommandFrame.h"
+#include "protocol/Exchange.h"
 #include "ui_MainWindow.h"
 
 #include <QByteArray>
@@ -70,12 +71,13 @@ void MainWindow::requestCameraMode()
 
 void MainWindow::onApplyClicked()
 {
+    static_assert(!modes::isFramingMode(kFailedApplyMode), "the failed-apply marker must be no framing mode");
     if (!m_cameraProbe) {
         QMessageBox::warning(this, tr("Configuration Failed"), tr("Device offline"));
         return;
     }
     if (sendCameraMode(m_currentMode) < 0) {
-        m_currentMode = modes::kFailedApplyMode;
+        m_currentMode = kFailedApplyMode;
         updateModeButtons(m_currentMode);
     }
 }
@@ -109,8 +111,8 @@ void MainWindow::on_GetVersion_clicked()
 {
     if (!m_controlDevice)
         return;
-    sendRequest(frame::VERSION_PREAMBLE);
-    sendRequest(frame::CAMERA_GET_VERSION);
+    for (const frame::Command &request : exchange::kVersionQuery)
+        sendRequest(request);
 }
 
 void MainWindow::on_lpfOn_clicked()
@@ -125,7 +127,7 @@ void MainWindow::on_ufuMode_clicked()
 
 void MainWindow::handleUvcName(const frame::Payload &payload)
 {
-    const QString name = QString::fromLocal8Bit(payload.text());
+    const QString name = exchange::cameraName(payload);
     qDebug() << "UVC Name:" << name;
     if (!name.isEmpty())
         ui->deviceNameLabel->setText(tr("Device: %1").arg(name));
@@ -133,7 +135,7 @@ void MainWindow::handleUvcName(const frame::Payload &payload)
 
 void MainWindow::handleVersion(const frame::Payload &payload)
 {
-    const QString version = QString::fromLatin1(payload.text());
+    const QString version = exchange::versionText(payload);
     qDebug() << "Device version:" << version;
     ui->Version->setText(version);
 }

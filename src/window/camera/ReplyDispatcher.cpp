@@ -53,7 +53,7 @@ void MainWindow::dispatchReply(const QByteArray &report)
         return;
     }
 
-    // A checksum mismatch is only reported; the report is still acted on.
+    // A wrong sum is only logged and the report still acted on; the command-line tool drops it.
     if (reply.checksumOk())
         qDebug() << "Checksum ok.";
     else

@@ -72,8 +72,8 @@ void MainWindow::checkDevicePresence()
 
     const discovery::Presence presence = discovery::presenceOf(camera, upgrade);
     if (presence == discovery::Presence::Both) {
-        hid_close(camera);
-        hid_close(upgrade);
+        hidio::closeHandle(camera);
+        hidio::closeHandle(upgrade);
         return;
     }
     if (presence == discovery::Presence::Nothing) {
@@ -91,7 +91,7 @@ void MainWindow::checkDevicePresence()
     (isCamera ? m_updConnected : m_cameraConnected) = false;
     const bool connectNow = connected ? linkWorthRetrying(identity) : arrivedWhole(identity);
     if (!connectNow) {
-        hid_close(found);
+        hidio::closeHandle(found);
         return;
     }
     if (isCamera)
@@ -296,7 +296,7 @@ void MainWindow::openInterfaces(Identity identity)
     // replaced by a later one with the same page) are never used again.
     for (const int unused : choice.unused) {
         m_openedDevices.removeAll(handles.at(unused));
-        hid_close(handles.at(unused));
+        hidio::closeHandle(handles[unused]);
     }
 
     if (choice.complete()) {

@@ -5,12 +5,14 @@
 #include "MainWindow.h"
 
 #include "protocol/CommandFrame.h"
-#include "protocol/HidIo.h"
+#include "protocol/Exchange.h"
 #include "ui_MainWindow.h"
 #include "ui/StyleSheets.h"
 #include "protocol/ImageChecks.h"
 #include "upgrade/SleepInhibitor.h"
+#include "upgrade/UploadPacing.h"
 #include "protocol/UploadPipeline.h"
+#include "protocol/UploadStream.h"
 
 #include <QDebug>
 #include <QFile>
@@ -20,11 +22,6 @@
 #include <chrono>
 
 namespace {
-constexpr std::chrono::milliseconds kStartAckTimeout(1000);
-// The longest one upload tick keeps writing before it lets the event loop
-// run; well under the few seconds after which a desktop calls a window
-// unresponsive.
-constexpr std::chrono::milliseconds kTickBudget(50);
 // The device writes its firmware in well under a minute and reports as it
 // goes; this long without a report, it has stopped.
 constexpr std::chrono::milliseconds kDevicePhaseSilence(120000);
@@ -73,14 +70,15 @@ void MainWindow::startUpgrade()
     const int result = sendRequest(frame::UPGRADE_START, sizeBytes.data(), int(sizeBytes.size()));
     qDebug() << "UPGRADE_START sent:" << m_upgradeFileSize << "bytes, writeRes:" << result;
     setUpgradeBusy(true);
-    m_startAckTimer->start(kStartAckTimeout);
+    m_startAckTimer->start(exchange::kStartAcceptance);
 }
 
 void MainWindow::handleUpgradeStartAck(quint8 status)
 {
-    if (status != 0) {
+    if (!exchange::statusAccepted(status)) {
         qDebug() << "Upgrade start failed with error code:" << int(status);
         QMessageBox::warning(this, tr("Upd info"), tr("Upgrade start failed."));
+        // The command-line tool stops at a refusal; the window lets its acceptance timer end the upgrade.
         return;
     }
     qDebug() << "Upgrade started successfully.";
@@ -128,43 +126,37 @@ void MainWindow::uploadTick()
     // A tick also ends once it has been writing for kTickBudget, so that on
     // a slow link the window still repaints and answers between ticks.
     const auto tickStarted = std::chrono::steady_clock::now();
-    frame::DataReportBuffer report;
-    quint8 chunk[frame::kMaxDataBytes];
-    for (int pass = 0; pass < m_reportsPerTick; ++pass) {
-        // The upload is complete once the size the device was told has been
-        // sent; never stream past it, even if the file has grown since.
-        const qint64 remaining = m_upgradeFileSize - m_uploadedBytes;
-        if (remaining <= 0) {
+    // One report's worth per read, all of it sent in the same step: nothing
+    // is left in the reader when the tick ends.
+    upload::ImageReader image(*m_uploadFile);
+    for (int pass = 0; pass < pacing::kReportsPerTick; ++pass) {
+        const upload::Step step = upload::streamStep(image, m_dataDevice, m_upgradeFileSize, m_uploadedBytes,
+                                                     m_uploadChecksum, m_imageReadFailures);
+        if (step == upload::Step::Complete) {
             finishUpload();
             return;
         }
-        const qint64 wanted = qMin<qint64>(qMin(m_uploadChunkSize, frame::kMaxDataBytes), remaining);
-        const qint64 got = m_uploadFile->read(reinterpret_cast<char *>(chunk), wanted);
-        if (got <= 0) {
+        if (step == upload::Step::ReadFailed || step == upload::Step::Unreadable) {
             // A read error, or a file that ended before the announced size:
             // tried again on the next ticks, a few times only, because an
             // image on a removed disk never comes back.
             qDebug() << "Image read failed at byte" << m_uploadedBytes << "of" << m_upgradeFileSize;
-            if (++m_imageReadFailures >= upload::kImageReadAttempts)
+            if (step == upload::Step::Unreadable)
                 abortUnreadableImage();
             return;
         }
-        m_imageReadFailures = 0;
-
-        const int n = upload::prepareDataReport(report, chunk, int(got), m_uploadChecksum);
-        if (!hidio::sendDataReport(m_dataDevice, report)) {
+        if (step == upload::Step::WriteFailed) {
             abortUpload();
             QMessageBox::warning(this, tr("Upd info"), tr("Write error during upload. Abort."));
             return;
         }
 
-        m_uploadedBytes += n;
         const int percent = upload::uploadPercent(m_uploadedBytes, m_upgradeFileSize);
         if (percent != m_lastUploadPercent) {
             ui->DownloadProgress->setValue(percent);
             m_lastUploadPercent = percent;
         }
-        if (std::chrono::steady_clock::now() - tickStarted >= kTickBudget)
+        if (std::chrono::steady_clock::now() - tickStarted >= pacing::kTickBudget)
             return;
     }
 }
@@ -216,7 +208,7 @@ void MainWindow::onDevicePhaseSilent()
 
 void MainWindow::handleUploadCompleteAck(quint8 status)
 {
-    if (status == 0) {
+    if (exchange::statusAccepted(status)) {
         qDebug() << "Upgrade file upload completed successfully.";
         return;
     }
@@ -234,7 +226,7 @@ void MainWindow::handleUploadCompleteAck(quint8 status)
 
 void MainWindow::handleUpgradeProgress(quint8 percent)
 {
-    const int shown = qMin<int>(percent, 100);
+    const int shown = exchange::progressShown(percent);
     setProgressChunkColor(QString::fromLatin1(styles::kDeviceChunkColor));
     //: Names the progress bar while the device installs the new firmware.
     ui->DOWNLOAD->setText(tr("UPGRADE:"));
@@ -244,7 +236,7 @@ void MainWindow::handleUpgradeProgress(quint8 percent)
         m_devicePhaseTimer->start(kDevicePhaseSilence);
     // While an image is being announced or streamed, a report of the end
     // cannot be true: the controls stay locked until the stream's own end.
-    if (percent >= 100 && !m_uploadFile) {
+    if (exchange::progressEnded(percent) && !m_uploadFile) {
         endDevicePhase();
         // The device has written its firmware and reboots: sleep is safe again.
         m_sleepInhibitor->release();
