@@ -34,6 +34,17 @@ const CommandWord *commandNamed(const QString &word)
     return nullptr;
 }
 
+// "list, info, ... or upgrade": every command word, for the usage error
+// that names them.
+QString commandWords()
+{
+    QStringList words;
+    for (const CommandWord &entry : kCommands)
+        words << QLatin1String(entry.word);
+    const QString last = words.takeLast();
+    return words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
 } // namespace
 
 const char *commandWord(Command command)
@@ -165,7 +176,7 @@ Parsed parseArguments(const QStringList &arguments)
     }
 
     if (!command)
-        return fail(QStringLiteral("no command given (list, info, set-mode, enter-upgrade or upgrade; try --help)"));
+        return fail(QStringLiteral("no command given (%1; try --help)").arg(commandWords()));
     options.command = command->command;
     if (operands.size() < command->arguments) {
         if (command->command == Command::SetMode)
