@@ -353,7 +353,7 @@ Verdict parseMetainfo(const QByteArray &xmlBytes, Package *package)
     if (!release.hasVersion)
         return refuse(Refusal::BadVersion, QStringLiteral("the release in %1 has no version").arg(where));
     const std::optional<QVector<quint32>> parts = parseVersion(release.version);
-    if (!parts || release.version.startsWith(QLatin1Char('V')) || release.version.startsWith(QLatin1Char('v')))
+    if (!parts)
         return refuse(Refusal::BadVersion, QStringLiteral("the package's version %1 is not a version: one to four "
                                                           "numbers separated by dots, like 2.2.0")
                                                .arg(quoted(release.version)));
