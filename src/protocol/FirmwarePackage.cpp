@@ -269,7 +269,8 @@ Verdict parseMetainfo(const QByteArray &xmlBytes, Package *package)
         if (token == QXmlStreamReader::EndElement) {
             if (inFirstRelease && path.size() == 3)
                 inFirstRelease = false;
-            path.removeLast();
+            if (!path.isEmpty())
+                path.removeLast();
             continue;
         }
         if (token != QXmlStreamReader::StartElement)
