@@ -455,7 +455,7 @@ private:
             phase(report::inUpgradeMode());
         } else {
             interrupt::setStage(interrupt::Stage::LeftInUpgradeMode);
-            phase(report::alreadyInUpgradeMode());
+            phase(m_options.dryRun ? report::alreadyInUpgradeModeDryRun() : report::alreadyInUpgradeMode());
         }
 
         if (!m_link.open(device, true, recovery ? Clock::duration::zero() : Clock::duration(kSettleAfterSwitch), &problem))

@@ -135,6 +135,11 @@ Problem versionAfterMismatch(const QString &newVersion, const QString &packageVe
                                {QStringLiteral("package_version"), packageVersion}}};
 }
 
+Phase alreadyInUpgradeModeDryRun()
+{
+    return Phase{"upgrade-mode", QStringLiteral("The camera is already in upgrade mode (an earlier upload did not finish).")};
+}
+
 QString unknownLoaderVersion(const QString &packageVersion)
 {
     return QStringLiteral("The camera in upgrade mode does not tell a version that can be compared: installing the "

@@ -23,6 +23,10 @@ Problem olderVersion(const QString &cameraVersion, const QString &packageVersion
 Problem cameraVersionUnreadable(const QString &cameraVersion, const QString &packageVersion);
 Problem versionAfterMismatch(const QString &newVersion, const QString &packageVersion);
 
+// A dry run that finds the camera in upgrade mode: the step a real run
+// takes, without its "uploading again".
+Phase alreadyInUpgradeModeDryRun();
+
 // The guard's remarks.
 QString unknownLoaderVersion(const QString &packageVersion);
 QString reinstallInUpgradeMode(const QString &cameraVersion);
