@@ -10,6 +10,7 @@ BUILD_PACKAGES=(
     libqt5svg5            # SVG icon engine: without it the mode icons are blank
     libhidapi-dev         # hidapi headers and the hidraw backend
     libudev-dev           # hot-plug events
+    libgcab-dev           # firmware packages (.cab) are read and written with libgcab
     fonts-dejavu-core     # a font for the offscreen tests and bare machines
 )
 
@@ -43,6 +44,8 @@ CLI_PACKAGES=(
     man-db                # man -l renders it as a reader sees it
     bsdextrautils         # col strips the rendering's overstrikes
     ansible-core          # ansible-playbook runs examples/ansible against the demo
+    gcab                  # lists and unpacks the packages pack writes, and packs others for upgrade
+    fwupd                 # fwupdtool get-details reads the packages as the firmware service does
 )
 
 # The sanitizer build, the fuzz targets and the leak check.

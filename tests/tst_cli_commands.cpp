@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "cli/Output.h"
 #include "protocol/CommandFrame.h"
+#include "protocol/FirmwarePackage.h"
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -19,6 +20,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +87,35 @@ FILE *openSink(Sink sink)
     return nullptr;
 }
 
+// A package of `image` at `version`, as pack writes it; `edit` may change
+// its metainfo first, and `files` replaces the cabinet's files when given.
+QByteArray packageOf(const QByteArray &image, const QString &version,
+                     const std::function<void(QByteArray &metainfo)> &edit = {},
+                     QVector<package::CabinetFile> files = {})
+{
+    package::Release release{*package::parseVersion(version), QDate(2026, 12, 8), QStringLiteral("Notes.")};
+    QByteArray metainfo = package::metainfoFor(release, image);
+    if (edit)
+        edit(metainfo);
+    if (files.isEmpty())
+        files = {{"firmware.metainfo.xml", metainfo}, {"firmware.bin", image}};
+    QString error;
+    const QByteArray bytes = package::cabinet(files, release.date, &error);
+    if (bytes.isEmpty())
+        qFatal("no package: %s", qPrintable(error));
+    return bytes;
+}
+
+// Replaces `from` with `to` in the text, which must hold it.
+std::function<void(QByteArray &)> replacing(const QByteArray &from, const QByteArray &to)
+{
+    return [from, to](QByteArray &text) {
+        if (!text.contains(from))
+            qFatal("no '%s' to replace", from.constData());
+        text.replace(from, to);
+    };
+}
+
 quint8 sumOf(const QByteArray &bytes)
 {
     return frame::byteSum(reinterpret_cast<const quint8 *>(bytes.constData()), size_t(bytes.size()));
@@ -142,6 +173,8 @@ private slots:
     void upgrade_data();
     void upgrade();
     void upgradeRecoveryPath();
+    void upgradeWithPackage_data();
+    void upgradeWithPackage();
     void refusedImagesTouchNoCamera_data();
     void refusedImagesTouchNoCamera();
     void progressOnTerminalAndElsewhere();
@@ -546,6 +579,116 @@ void CliCommandsTest::upgradeRecoveryPath()
                 || quint8(request.at(frame::kGroupOffset)) != frame::CAMERA_ENTER_UPD.group);
 }
 
+void CliCommandsTest::upgradeWithPackage_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QByteArray>("before");     // the camera's version
+    QTest::addColumn<QByteArray>("after");      // what it reports after the restart
+    QTest::addColumn<QStringList>("options");   // "RAW": the raw image instead of the 2.2.0 package
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("outcome");       // reason of the error, or "written", "skipped", "would-write"
+
+    const QByteArray v22("V2.2.0");
+    const auto normal = Identity::Normal;
+    const auto loader = Identity::Upgrade;
+    QTest::newRow("older camera: upgraded and checked") << normal << QByteArray("V2.1.0") << v22 << QStringList() << 0 << "written";
+    QTest::newRow("same version: nothing to do") << normal << v22 << v22 << QStringList() << 0 << "skipped";
+    QTest::newRow("same version, 2.2 is 2.2.0") << normal << QByteArray("v2.2") << v22 << QStringList() << 0 << "skipped";
+    QTest::newRow("same version, --allow-reinstall") << normal << v22 << v22 << QStringList{"--allow-reinstall"} << 0
+                                                     << "written";
+    QTest::newRow("newer camera: refused") << normal << QByteArray("V2.10.0") << v22 << QStringList() << 9
+                                           << "older-version";
+    QTest::newRow("newer camera, --allow-older") << normal << QByteArray("V3.0.0") << v22 << QStringList{"--allow-older"}
+                                                 << 0 << "written";
+    QTest::newRow("--allow-reinstall does not allow older") << normal << QByteArray("V3.0.0") << v22
+                                                            << QStringList{"--allow-reinstall"} << 9 << "older-version";
+    QTest::newRow("camera version not a version") << normal << QByteArray("build 7") << v22 << QStringList() << 6
+                                                  << "camera-version-unreadable";
+    QTest::newRow("camera version not a version, --allow-older") << normal << QByteArray("build 7") << v22
+                                                                 << QStringList{"--allow-older"} << 0 << "written";
+    QTest::newRow("back with another version") << normal << QByteArray("V2.1.0") << QByteArray("V2.1.9") << QStringList()
+                                               << 6 << "version-mismatch";
+    QTest::newRow("back with no version") << normal << QByteArray("V2.1.0") << QByteArray("") << QStringList() << 6
+                                          << "version-mismatch";
+    QTest::newRow("upgrade mode, same version: installed again") << loader << v22 << v22 << QStringList() << 0 << "written";
+    QTest::newRow("upgrade mode, older camera") << loader << QByteArray("V1.0.0") << v22 << QStringList() << 0 << "written";
+    QTest::newRow("upgrade mode, loader version unreadable") << loader << QByteArray("?") << v22 << QStringList() << 0
+                                                             << "written";
+    QTest::newRow("upgrade mode, newer camera: refused") << loader << QByteArray("V9.0.0") << v22 << QStringList() << 9
+                                                         << "older-version";
+    QTest::newRow("a raw image: no version checked") << normal << QByteArray("V9.0.0") << QByteArray("V1.0.0")
+                                                     << QStringList{"RAW"} << 0 << "written";
+    QTest::newRow("dry run: would write") << normal << QByteArray("V2.1.0") << v22 << QStringList{"--dry-run"} << 0
+                                          << "would-write";
+    QTest::newRow("dry run: same version") << normal << v22 << v22 << QStringList{"--dry-run"} << 0 << "skipped";
+    QTest::newRow("dry run: older refused") << normal << QByteArray("V3.0.0") << v22 << QStringList{"--dry-run"} << 9
+                                            << "older-version";
+    QTest::newRow("dry run: same version, --allow-reinstall") << normal << v22 << v22
+                                                              << QStringList{"--dry-run", "--allow-reinstall"} << 0
+                                                              << "would-write";
+    QTest::newRow("dry run in upgrade mode") << loader << QByteArray("V2.1.0") << v22 << QStringList{"--dry-run"} << 0
+                                             << "would-write";
+    QTest::newRow("dry run with a raw image") << normal << QByteArray("V2.1.0") << v22 << QStringList{"--dry-run", "RAW"}
+                                              << 0 << "would-write";
+}
+
+void CliCommandsTest::upgradeWithPackage()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    QFETCH(QStringList, options);
+    QFETCH(int, code);
+    QFETCH(QString, outcome);
+    m_camera.setVersion(before);
+    m_camera.setProgressPlan({0, 100}, 10ms, 30ms, after);
+    if (identity == Identity::Upgrade)
+        m_camera.attach(Identity::Upgrade);
+    const bool raw = options.removeAll(QStringLiteral("RAW")) > 0;
+    const QString path = raw ? m_image : writeImage(QStringLiteral("camera.cab"), packageOf(m_imageBytes, "2.2.0"));
+
+    const Run result = run(QStringList{"--json"} + options + QStringList{"upgrade", path});
+    QVERIFY2(result.code == code, result.err.constData());
+    QVERIFY(result.onlyJsonOnStdout());
+    const bool written = outcome == QLatin1String("written") || outcome == QLatin1String("version-mismatch");
+    if (written) {
+        QCOMPARE(m_camera.receivedImage(), m_imageBytes);
+        QCOMPARE(m_camera.identity(), Identity::Normal);
+    } else {
+        // Nothing that changes the camera went out.
+        QCOMPARE(m_camera.announcedSize(), qint64(-1));
+        QCOMPARE(m_camera.identity(), identity);
+        for (const QByteArray &request : m_camera.controlRequests())
+            QVERIFY(quint8(request.at(frame::kCodeOffset)) != frame::CAMERA_ENTER_UPD.code
+                    || quint8(request.at(frame::kGroupOffset)) != frame::CAMERA_ENTER_UPD.group);
+    }
+    if (code != 0) {
+        QCOMPARE(result.error().value("reason").toString(), outcome);
+        QVERIFY(result.out.isEmpty() || result.lastJsonLine().value("event").toString() != QLatin1String("result"));
+        if (outcome == QLatin1String("older-version"))
+            QCOMPARE(result.error().value("package_version").toString(), QStringLiteral("2.2.0"));
+        if (outcome == QLatin1String("version-mismatch")) {
+            QCOMPARE(result.error().value("new_version").toString(), QString::fromLatin1(after));
+            QVERIFY(result.error().value("message").toString().contains("not the package's 2.2.0"));
+        }
+        return;
+    }
+    const QJsonObject last = result.lastJsonLine();
+    QCOMPARE(last.value("event").toString(), QStringLiteral("result"));
+    QCOMPARE(last.value("changed").toBool(), written);
+    QCOMPARE(last.value("dry_run").toBool(), options.contains("--dry-run"));
+    QCOMPARE(last.value("package_version").toString(), raw ? QString() : QStringLiteral("2.2.0"));
+    QCOMPARE(last.value("package_version").isNull(), raw);
+    if (outcome == QLatin1String("skipped"))
+        QCOMPARE(last.value("skipped").toString(), QStringLiteral("same-version"));
+    if (options.contains("--dry-run"))
+        QCOMPARE(last.value("would_write").toBool(), outcome == QLatin1String("would-write"));
+    if (written) {
+        QCOMPARE(last.value("version_checked").toBool(), !raw);
+        QCOMPARE(last.value("new_version").toString(), QString::fromLatin1(after));
+    }
+}
+
 void CliCommandsTest::refusedImagesTouchNoCamera_data()
 {
     QTest::addColumn<QString>("name");
@@ -562,6 +705,71 @@ void CliCommandsTest::refusedImagesTouchNoCamera_data()
     QTest::newRow("empty") << "empty.bin" << QByteArray("") << "empty" << "Selected file is empty.";
     QTest::newRow("blank header") << "blank.bin" << QByteArray(64, '\0') << "blank-header"
                                   << "Selected file appears invalid (all-zero header).";
+
+    // Packages: each fault its own refusal, before the camera is touched.
+    const QByteArray image = noiseImage(kImageSize, 7);
+    const QByteArray good = packageOf(image, "9.9.9");
+    const QByteArray metainfo = package::metainfoFor({{9, 9, 9}, QDate(2026, 12, 8), {}}, image);
+    QByteArray damaged = good;
+    damaged[damaged.size() - 100] = char(damaged.at(damaged.size() - 100) ^ 0x5A);   // inside the image's data
+    QTest::newRow("package: empty") << "p.cab" << QByteArray("") << "empty" << "Selected file is empty.";
+    QTest::newRow("package: not a cabinet") << "p.cab" << QByteArray("PK\x03\x04 a zip") << "not-cabinet"
+                                            << "not a cabinet: a .cab package starts with \"MSCF\"";
+    QTest::newRow("package: cut short") << "p.cab" << good.left(good.size() / 2) << "truncated"
+                                        << QStringLiteral("its header gives %1 bytes, the file holds %2").arg(good.size()).arg(good.size() / 2);
+    QTest::newRow("package: cut inside its header") << "p.cab" << good.left(20) << "truncated"
+                                                    << "the cabinet ends inside its header (20 bytes)";
+    QTest::newRow("package: data damaged") << "p.cab" << damaged << "damaged"
+                                           << "cannot be read from the cabinet: incorrect checksum detected";
+    QTest::newRow("package: no metainfo")
+        << "p.cab" << packageOf(image, "9.9.9", {}, {{"firmware.bin", image}}) << "no-metainfo"
+        << "the package holds no *.metainfo.xml (it holds firmware.bin)";
+    QTest::newRow("package: two metainfo")
+        << "p.cab"
+        << packageOf(image, "9.9.9", {}, {{"a.metainfo.xml", metainfo}, {"b.metainfo.xml", metainfo}, {"firmware.bin", image}})
+        << "several-metainfo" << "the package holds 2 metainfo files (a.metainfo.xml, b.metainfo.xml); it must hold one";
+    QTest::newRow("package: metainfo not XML")
+        << "p.cab" << packageOf(image, "9.9.9", replacing("</releases>", "</release>")) << "bad-metainfo"
+        << "firmware.metainfo.xml is not well-formed XML: Opening and ending tag mismatch. (line 30)";
+    QTest::newRow("package: not firmware")
+        << "p.cab" << packageOf(image, "9.9.9", replacing("type=\"firmware\"", "type=\"desktop-application\""))
+        << "bad-metainfo" << "firmware.metainfo.xml describes a component of type 'desktop-application', not firmware";
+    QTest::newRow("package: another device")
+        << "p.cab"
+        << packageOf(image, "9.9.9", [](QByteArray &xml) {
+               for (const QString &guid : package::cameraGuids())
+                   replacing(guid.toLatin1(), "00000000-1111-5222-8333-444444444444")(xml);
+           })
+        << "other-device"
+        << "it names 00000000-1111-5222-8333-444444444444, 00000000-1111-5222-8333-444444444444, not this camera's "
+           "d2a19b2b-1553-5bd4-bbd9-090ffad2d6ce or f0f5f6f6-43e5-5a50-a08e-aec3e9f92a8a";
+    QTest::newRow("package: wrong checksum")
+        << "p.cab" << packageOf(image, "9.9.9", replacing(package::sha256Hex(image), QByteArray(64, 'a')))
+        << "checksum-mismatch" << QStringLiteral("found");
+    QTest::newRow("package: no checksum")
+        << "p.cab" << packageOf(image, "9.9.9", replacing("type=\"sha256\"", "type=\"sha1\"")) << "no-checksum"
+        << "the release carries no sha256 content checksum of its image (only sha1)";
+    QTest::newRow("package: a checksum that is none")
+        << "p.cab" << packageOf(image, "9.9.9", replacing(package::sha256Hex(image), "not hex")) << "no-checksum"
+        << "the release's sha256 checksum 'not hex' is not 64 hex digits";
+    QTest::newRow("package: a version that does not parse")
+        << "p.cab" << packageOf(image, "9.9.9", replacing("version=\"9.9.9\"", "version=\"9.9.9-rc1\"")) << "bad-version"
+        << "the package's version '9.9.9-rc1' is not a version: one to four numbers separated by dots, like 2.2.0";
+    QTest::newRow("package: no version")
+        << "p.cab" << packageOf(image, "9.9.9", replacing("version=\"9.9.9\"", "")) << "bad-version"
+        << "the release in firmware.metainfo.xml has no version";
+    QTest::newRow("package: the image of the wrong size")
+        << "p.cab"
+        << packageOf(image, "9.9.9", replacing(QStringLiteral(">%1<").arg(kImageSize).toLatin1(), ">4096<"))
+        << "image-size" << QStringLiteral("holds %1 bytes, but firmware.metainfo.xml gives its size as 4096").arg(kImageSize);
+    QTest::newRow("package: an empty image")
+        << "p.cab" << packageOf(image, "9.9.9", {}, {{"firmware.metainfo.xml", metainfo}, {"firmware.bin", {}}})
+        << "image-size" << "the image firmware.bin is empty";
+    QTest::newRow("package: the image missing")
+        << "p.cab" << packageOf(image, "9.9.9", {}, {{"firmware.metainfo.xml", metainfo}, {"other.bin", image}})
+        << "no-image" << "the image 'firmware.bin' that firmware.metainfo.xml names is not in the package";
+    QTest::newRow("package: a blank header") << "p.cab" << packageOf(QByteArray(64, '\0'), "9.9.9") << "blank-header"
+                                             << "starts with 16 zero bytes, as no firmware image does";
 }
 
 void CliCommandsTest::refusedImagesTouchNoCamera()

@@ -7,6 +7,7 @@
 #include "cli/Link.h"
 #include "cli/Options.h"
 #include "cli/Report.h"
+#include "protocol/FirmwarePackage.h"
 
 #include <QJsonArray>
 
@@ -73,6 +74,9 @@ private slots:
     void timeouts_data();
     void timeouts();
     void exitCodesAreDistinct();
+    void versions_data();
+    void versions();
+    void guidsOfTheInstanceIds();
     void devicesFromTheBus_data();
     void devicesFromTheBus();
     void selectingDevices();
@@ -132,6 +136,33 @@ void CliUnitsTest::arguments_data()
                                          << qint64(-1);
     QTest::newRow("two images") << QStringList{"upgrade", "a.bin", "b.bin"} << "but 'b.bin' follows" << none << ""
                                 << qint64(-1);
+    QTest::newRow("upgrade's own options") << QStringList{"upgrade", "--dry-run", "--allow-older", "--allow-reinstall", "p.cab"}
+                                           << "" << int(Command::Upgrade) << "" << qint64(-1);
+    QTest::newRow("--dry-run is not info's") << QStringList{"--dry-run", "info"} << "--dry-run is an option of upgrade"
+                                             << none << "" << qint64(-1);
+    QTest::newRow("--dry-run twice") << QStringList{"upgrade", "--dry-run", "--dry-run", "p.cab"} << "--dry-run given twice"
+                                     << none << "" << qint64(-1);
+    QTest::newRow("--output is pack's") << QStringList{"upgrade", "--output=x.cab", "p.cab"}
+                                        << "--output is an option of pack, not of upgrade" << none << "" << qint64(-1);
+    QTest::newRow("pack") << QStringList{"pack", "i.bin", "--firmware-version=V2.2.0", "--output", "o.cab", "--date",
+                                         "2026-02-28", "--release-notes", "text"}
+                          << "" << int(Command::Pack) << "" << qint64(-1);
+    QTest::newRow("pack without a version") << QStringList{"pack", "i.bin", "--output", "o.cab"}
+                                            << "pack needs --firmware-version" << none << "" << qint64(-1);
+    QTest::newRow("pack without an output") << QStringList{"pack", "i.bin", "--firmware-version", "2.2.0"}
+                                            << "pack needs --output" << none << "" << qint64(-1);
+    QTest::newRow("pack with two numbers") << QStringList{"pack", "i.bin", "--firmware-version", "2.2", "--output", "o.cab"}
+                                           << "--firmware-version takes three numbers" << none << "" << qint64(-1);
+    QTest::newRow("pack with a suffix") << QStringList{"pack", "i.bin", "--firmware-version", "2.2.0-rc1", "--output", "o.cab"}
+                                        << "not '2.2.0-rc1'" << none << "" << qint64(-1);
+    QTest::newRow("pack on a day that is not") << QStringList{"pack", "i.bin", "--firmware-version", "2.2.0", "--date",
+                                                              "2026-02-30", "--output", "o.cab"}
+                                               << "--date takes a date as YYYY-MM-DD" << none << "" << qint64(-1);
+    QTest::newRow("pack to a file that is no .cab") << QStringList{"pack", "i.bin", "--firmware-version", "2.2.0",
+                                                                   "--output", "o.bin"}
+                                                    << "--output must name a .cab file" << none << "" << qint64(-1);
+    QTest::newRow("pack without an image") << QStringList{"pack", "--firmware-version", "2.2.0", "--output", "o.cab"}
+                                           << "pack needs the firmware image" << none << "" << qint64(-1);
 }
 
 void CliUnitsTest::arguments()
@@ -214,6 +245,61 @@ void CliUnitsTest::exitCodesAreDistinct()
     QCOMPARE(keywords.size(), int(std::size(cli::kExitCodes)));
     QCOMPARE(int(cli::Exit::Ok), 0);
     QCOMPARE(int(cli::Exit::Interrupted), 130);
+}
+
+void CliUnitsTest::versions_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<int>("order");   // of a against b; 2: a does not parse, 3: b does not parse
+
+    QTest::newRow("the camera's V against a package's plain") << "V2.1.0" << "2.2.0" << -1;
+    QTest::newRow("same, with and without V") << "V2.2.0" << "2.2.0" << 0;
+    QTest::newRow("lower-case v") << "v2.2.0" << "2.2.0" << 0;
+    QTest::newRow("numbers, not text: 10 after 9") << "2.10.0" << "2.9.0" << 1;
+    QTest::newRow("a missing part is 0") << "2.2" << "2.2.0" << 0;
+    QTest::newRow("four parts") << "2.2.0.1" << "2.2.0" << 1;
+    QTest::newRow("leading zeros") << "02.002.0" << "2.2.0" << 0;
+    QTest::newRow("the largest part") << "999999999.0.0" << "1.0.0" << 1;
+    QTest::newRow("a suffix") << "2.2.0-beta" << "2.2.0" << 2;
+    QTest::newRow("empty") << "" << "2.2.0" << 2;
+    QTest::newRow("V alone") << "V" << "2.2.0" << 2;
+    QTest::newRow("an empty part") << "2..0" << "2.2.0" << 2;
+    QTest::newRow("a trailing dot") << "2.2." << "2.2.0" << 2;
+    QTest::newRow("a space") << " 2.2.0" << "2.2.0" << 2;
+    QTest::newRow("five parts") << "1.2.3.4.5" << "2.2.0" << 2;
+    QTest::newRow("a sign") << "+2.2.0" << "2.2.0" << 2;
+    QTest::newRow("ten digits") << "1234567890.0.0" << "2.2.0" << 2;
+    QTest::newRow("digits of another script") << "\u0662.2.0" << "2.2.0" << 2;
+    QTest::newRow("VV") << "VV2.2.0" << "2.2.0" << 2;
+    QTest::newRow("the other side") << "2.2.0" << "2.2.0 " << 3;
+}
+
+void CliUnitsTest::versions()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(int, order);
+    const auto left = package::parseVersion(a);
+    const auto right = package::parseVersion(b);
+    QCOMPARE(!left, order == 2);
+    QCOMPARE(!right, order == 3);
+    if (left && right) {
+        QCOMPARE(package::compareVersions(*left, *right), order);
+        QCOMPARE(package::compareVersions(*right, *left), -order);
+    }
+}
+
+void CliUnitsTest::guidsOfTheInstanceIds()
+{
+    // As Python's uuid.uuid5(uuid.NAMESPACE_DNS, id) derives them, and as
+    // fwupdtool get-details lists them for a package that names them.
+    QCOMPARE(package::guidForInstanceId(QStringLiteral("USB\\VID_2207&PID_2008")),
+             QStringLiteral("d2a19b2b-1553-5bd4-bbd9-090ffad2d6ce"));
+    QCOMPARE(package::guidForInstanceId(QStringLiteral("USB\\VID_1D6B&PID_0102")),
+             QStringLiteral("f0f5f6f6-43e5-5a50-a08e-aec3e9f92a8a"));
+    QCOMPARE(package::cameraGuids(), (QStringList{"d2a19b2b-1553-5bd4-bbd9-090ffad2d6ce",
+                                                  "f0f5f6f6-43e5-5a50-a08e-aec3e9f92a8a"}));
 }
 
 void CliUnitsTest::devicesFromTheBus_data()

@@ -70,7 +70,7 @@ fi
 package=$(dpkg-deb -f "$deb" Package)
 [[ $package == "$program" ]] || fail "package name '$package', expected '$program'"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in libhidapi-hidraw0 libqt5widgets5 libqt5svg5 libc6; do
+for needed in libhidapi-hidraw0 libqt5widgets5 libqt5svg5 libgcab-1.0-0 libc6; do
     if ! grep -Eq "(^|, )$needed( |,|$)" <<<"$depends"; then
         fail "Depends lacks $needed: $depends"
     fi

@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "Commands.h"
+#include "Firmware.h"
 #include "Interrupt.h"
 #include "Options.h"
 #include "Output.h"
@@ -30,9 +31,12 @@ const char kHelp[] =
     "  set-mode MODE        full, auto, voice or gallery (or 0, 1, 2, 8); succeeds\n"
     "                       once the camera reports the mode asked for\n"
     "  enter-upgrade        sends the camera into upgrade mode and waits for it there\n"
-    "  upgrade IMAGE.bin    checks the image, uploads it, follows the camera's writing\n"
-    "                       and its restart, and prints the old and new version; a\n"
-    "                       camera already in upgrade mode gets the upload straight away\n"
+    "  upgrade FIRMWARE     a raw image (.bin) or a package (.cab): checks it, uploads\n"
+    "                       it, follows the camera's writing and its restart, and\n"
+    "                       prints the old and new version; a camera already in upgrade\n"
+    "                       mode gets the upload straight away. A package must name this\n"
+    "                       camera and be newer than its firmware\n"
+    "  pack IMAGE.bin       writes a firmware package (.cab) of the image\n"
     "\n"
     "Options:\n"
     "  --device SERIAL|NODE the camera to act on when several are attached\n"
@@ -44,14 +48,23 @@ const char kHelp[] =
     "  -v, --verbose        the protocol log on stderr\n"
     "  -h, --help           this help\n"
     "  --version            the program's version\n"
+    "  --dry-run            upgrade: every check that writes nothing; exit 0 when a real\n"
+    "                       run would start writing, else the code it would end with\n"
+    "  --allow-reinstall    upgrade: install a package of the camera's own version\n"
+    "  --allow-older        upgrade: install a package older than the camera's firmware\n"
+    "  --firmware-version X.Y.Z  pack: the version the package carries (required)\n"
+    "  --output FILE.cab    pack: where the package goes (required)\n"
+    "  --release-notes TEXT pack: what the release changes (blank lines part paragraphs)\n"
+    "  --date YYYY-MM-DD    pack: the release date (default: today, UTC)\n"
     "\n"
     "Exit codes:\n"
     "  0 success (also when the camera already had what was asked)\n"
     "  1 unexpected failure        2 usage error\n"
     "  3 no camera                 4 several cameras and no --device\n"
     "  5 a node cannot be opened   6 the camera refused, failed or did not answer\n"
-    "  7 the image was refused     129 stopped by SIGHUP\n"
-    "  130 interrupted (Ctrl-C)    143 stopped by SIGTERM\n"
+    "  7 the image was refused     9 the package is older than the firmware\n"
+    "  129 stopped by SIGHUP       130 interrupted (Ctrl-C)\n"
+    "  143 stopped by SIGTERM\n"
     "\n"
     "See kelvora-camera-cli(1) for more.\n";
 
@@ -97,7 +110,10 @@ int runCli(const QStringList &arguments, FILE *out, FILE *err, bool terminal)
     interrupt::install(json);
 
     int code = int(Exit::Failure);
-    if (hid_init() != 0) {
+    if (options.command == Command::Pack) {
+        // Writes a file; no camera, no hidapi.
+        code = runPack(options, output);
+    } else if (hid_init() != 0) {
         code = output.fail(Problem{Exit::Failure, QStringLiteral("hidapi"), QStringLiteral("hidapi could not start"), {}, {}});
     } else {
         code = runCommand(options, output);

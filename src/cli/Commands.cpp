@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "Firmware.h"
+#include "FirmwareReport.h"
 #include "Interrupt.h"
 #include "Link.h"
 #include "Report.h"
@@ -12,6 +14,7 @@
 #include <QFile>
 #include <QHash>
 
+#include <optional>
 #include <thread>
 
 namespace cli {
@@ -62,6 +65,8 @@ public:
             return onDevice(&Session::enterUpgrade);
         case Command::Upgrade:
             return upgrade();
+        case Command::Pack:
+            return runPack(m_options, m_output);
         case Command::None:
             break;
         }
@@ -418,14 +423,12 @@ private:
     int upgrade()
     {
         const QString path = m_options.image;
-        // The file first: a bad image never sends the camera anywhere.
-        if (const imagecheck::Refusal refusal = imagecheck::checkImageFile(path); refusal != imagecheck::Refusal::None)
-            return fail(report::imageRefused(refusal, path));
-        // Opened now and held to the end, so that the image announced later
-        // is the one checked, even if the file is replaced meanwhile.
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(report::imageRefused(imagecheck::Refusal::CannotOpenForUpload, path));
+        // The image or package first, every check of it: a bad one never
+        // sends the camera anywhere. Held to the end.
+        Firmware firmware;
+        Problem refused;
+        if (!firmware.open(path, &refused))
+            return fail(refused);
 
         Device device;
         if (const int refused = pickDevice(&device))
@@ -443,6 +446,8 @@ private:
                 return waitFail(wait, QStringLiteral("its version"), m_waits.reply);
             oldKnown = true;
             m_output.say(report::found(device, oldVersion));
+            if (const std::optional<int> ended = beforeWriting(device, false, oldVersion, oldKnown, firmware))
+                return *ended;
             Device upgradeDevice;
             if (!switchToUpgrade(device, &upgradeDevice, &problem))
                 return fail(problem);
@@ -450,7 +455,7 @@ private:
             phase(report::inUpgradeMode());
         } else {
             interrupt::setStage(interrupt::Stage::LeftInUpgradeMode);
-            phase(report::alreadyInUpgradeMode());
+            phase(m_options.dryRun ? report::alreadyInUpgradeModeDryRun() : report::alreadyInUpgradeMode());
         }
 
         if (!m_link.open(device, true, recovery ? Clock::duration::zero() : Clock::duration(kSettleAfterSwitch), &problem))
@@ -462,10 +467,12 @@ private:
             oldKnown = askVersion(kLoaderVersionWait, &oldVersion, &wait);
             if (wait == Wait::Stopped)
                 return fail(report::stoppedBeforeUpload());
+            if (const std::optional<int> ended = beforeWriting(device, true, oldVersion, oldKnown, firmware))
+                return *ended;
         }
 
         // The size is taken from the open file, as it is now.
-        const qint64 size = file.size();
+        const qint64 size = firmware.size();
         if (const imagecheck::Refusal refusal = imagecheck::checkSize(size); refusal != imagecheck::Refusal::None)
             return fail(report::imageRefused(refusal, path));
 
@@ -496,9 +503,9 @@ private:
         phase(report::uploading(path, size));
         quint8 checksum = 0;
         qint64 sent = 0;
-        if (const int code = stream(file, size, &checksum, &sent); code != int(Exit::Ok))
+        if (const int code = stream(firmware.image(), path, size, &checksum, &sent); code != int(Exit::Ok))
             return code;
-        file.close();
+        firmware.image().close();
 
         // Completion, then the device's own writing.
         if (!m_link.send(frame::UPGRADE_UPLOAD_COMPLETE, &checksum, 1))
@@ -522,8 +529,50 @@ private:
         if (!askVersion(m_waits.reply, &newVersion, &wait))
             return waitFail(wait, QStringLiteral("its new version"), m_waits.reply);
         m_link.close();
+        if (!reportsPackageVersion(firmware, newVersion))
+            return fail(report::versionAfterMismatch(newVersion, firmware.package().version));
 
-        return done(report::upgrade(report::UpgradeDone{recovery, oldVersion, oldKnown, newVersion, sent, checksum, camera}));
+        return done(report::upgrade(report::UpgradeDone{recovery, oldVersion, oldKnown, newVersion, sent, checksum,
+                                                        camera, firmware.isPackage(), firmware.package().version}));
+    }
+
+    // Where the camera is found and has told its version (or not), and
+    // nothing was written yet: the size to announce, the version guard, and
+    // for a dry run the lock; then the end of a dry run. The exit code when
+    // the command ends here, nothing when the upgrade goes on.
+    std::optional<int> beforeWriting(const Device &device, bool recovery, const QString &version, bool known,
+                                     const Firmware &firmware)
+    {
+        const report::Standing standing{device, recovery, version, known, firmware};
+        if (m_options.dryRun) {
+            if (const imagecheck::Refusal refusal = imagecheck::checkSize(firmware.size());
+                refusal != imagecheck::Refusal::None)
+                return fail(report::imageRefused(refusal, firmware.path()));
+        }
+        const Guard guard = guardVersion(firmware, m_options, recovery, known, version);
+        if (guard.kind == Guard::Kind::Refuse)
+            return fail(guard.problem);
+        if (guard.kind == Guard::Kind::NothingToDo)
+            return done(report::nothingToDo(standing, m_options.dryRun));
+        if (!guard.remark.isEmpty())
+            m_output.say(guard.remark);
+        if (!m_options.dryRun)
+            return std::nullopt;
+        Problem problem;
+        if (!cameraLockFree(device, &problem))
+            return fail(problem);
+        m_link.close();
+        return done(report::wouldWrite(standing));
+    }
+
+    // Whether another program holds the camera's lock: a dry run says what
+    // a real run would meet. THE LOCK CHECK GOES HERE: the lock is not in
+    // this branch yet, so the camera is taken to be free.
+    bool cameraLockFree(const Device &device, Problem *problem)
+    {
+        Q_UNUSED(device);
+        Q_UNUSED(problem);
+        return true;
     }
 
     // A fault of the upload, with what was dropped while waiting.
@@ -533,7 +582,7 @@ private:
     }
 
     // Sends the image as data reports, without reading anything in between.
-    int stream(QFile &file, qint64 size, quint8 *checksum, qint64 *sent)
+    int stream(QIODevice &file, const QString &fileName, qint64 size, quint8 *checksum, qint64 *sent)
     {
         upload::ImageReader image(file, kReportsPerRead);
         qint64 nextProgress = 0;   // bytes at which the next whole percent is reached
@@ -554,7 +603,7 @@ private:
             } while (step == upload::Step::ReadFailed);
             if (step == upload::Step::Unreadable) {
                 m_output.finishProgressLine();
-                return fail(report::imageUnreadable(file.fileName(), *sent, size));
+                return fail(report::imageUnreadable(fileName, *sent, size));
             }
             if (step == upload::Step::WriteFailed) {
                 m_output.finishProgressLine();

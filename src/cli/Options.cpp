@@ -1,5 +1,8 @@
 #include "Options.h"
 
+#include "Firmware.h"
+
+#include "protocol/FirmwarePackage.h"
 #include "protocol/FramingModes.h"
 
 #include <cmath>
@@ -21,7 +24,54 @@ constexpr CommandWord kCommands[] = {
     {Command::SetMode, "set-mode", 1},
     {Command::EnterUpgrade, "enter-upgrade", 0},
     {Command::Upgrade, "upgrade", 1},
+    {Command::Pack, "pack", 1},
 };
+
+// Options that belong to one command: their flag, and where the parsed value goes.
+struct CommandOption
+{
+    const char *name;
+    Command command;
+    bool takesValue;
+};
+
+constexpr CommandOption kCommandOptions[] = {
+    {"--dry-run", Command::Upgrade, false},
+    {"--allow-reinstall", Command::Upgrade, false},
+    {"--allow-older", Command::Upgrade, false},
+    {"--firmware-version", Command::Pack, true},
+    {"--output", Command::Pack, true},
+    {"--release-notes", Command::Pack, true},
+    {"--date", Command::Pack, true},
+};
+
+const CommandOption *commandOption(const QString &name)
+{
+    for (const CommandOption &entry : kCommandOptions) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
+    }
+    return nullptr;
+}
+
+// Where a command option's value (or flag) is kept.
+void setCommandOption(Options &options, const QString &name, const QString &value)
+{
+    if (name == QLatin1String("--dry-run"))
+        options.dryRun = true;
+    else if (name == QLatin1String("--allow-reinstall"))
+        options.allowReinstall = true;
+    else if (name == QLatin1String("--allow-older"))
+        options.allowOlder = true;
+    else if (name == QLatin1String("--firmware-version"))
+        options.firmwareVersion = value;
+    else if (name == QLatin1String("--output"))
+        options.output = value;
+    else if (name == QLatin1String("--release-notes"))
+        options.releaseNotes = value;
+    else if (name == QLatin1String("--date"))
+        options.releaseDate = value;
+}
 
 constexpr double kLongestTimeoutSeconds = 24 * 60 * 60;
 
@@ -94,6 +144,7 @@ Parsed parseArguments(const QStringList &arguments)
     bool optionsEnded = false;
     bool deviceGiven = false;
     bool timeoutGiven = false;
+    QStringList commandOptionsGiven;
 
     const auto fail = [&parsed](const QString &error) {
         parsed.error = error;
@@ -139,7 +190,9 @@ Parsed parseArguments(const QStringList &arguments)
             name = argument.left(equals);
             value = argument.mid(equals + 1);
         }
-        const bool takesValue = name == QLatin1String("--device") || name == QLatin1String("--timeout");
+        const CommandOption *ofCommand = commandOption(name);
+        const bool takesValue = name == QLatin1String("--device") || name == QLatin1String("--timeout")
+                                || (ofCommand && ofCommand->takesValue);
         if (!takesValue && value)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
         if (takesValue && !value) {
@@ -170,6 +223,13 @@ Parsed parseArguments(const QStringList &arguments)
             options.timeout = parseTimeout(*value);
             if (!options.timeout)
                 return fail(QStringLiteral("--timeout takes seconds above 0 and at most 86400, not '%1'").arg(*value));
+        } else if (ofCommand) {
+            if (commandOptionsGiven.contains(name))
+                return fail(QStringLiteral("%1 given twice").arg(name));
+            if (ofCommand->takesValue && value->isEmpty())
+                return fail(QStringLiteral("%1 needs a value").arg(name));
+            commandOptionsGiven.append(name);
+            setCommandOption(options, name, value.value_or(QString()));
         } else {
             return fail(QStringLiteral("unknown option '%1' (try --help)").arg(argument));
         }
@@ -178,10 +238,18 @@ Parsed parseArguments(const QStringList &arguments)
     if (!command)
         return fail(QStringLiteral("no command given (%1; try --help)").arg(commandWords()));
     options.command = command->command;
+    for (const QString &name : commandOptionsGiven) {
+        const CommandOption *entry = commandOption(name);
+        if (entry->command != command->command)
+            return fail(QStringLiteral("%1 is an option of %2, not of %3")
+                            .arg(name, QLatin1String(commandWord(entry->command)), QLatin1String(command->word)));
+    }
     if (operands.size() < command->arguments) {
         if (command->command == Command::SetMode)
             return fail(QStringLiteral("set-mode needs a mode: full, auto, voice or gallery (or 0, 1, 2, 8)"));
-        return fail(QStringLiteral("upgrade needs the firmware image: upgrade IMAGE.bin"));
+        if (command->command == Command::Pack)
+            return fail(QStringLiteral("pack needs the firmware image: pack IMAGE.bin --firmware-version X.Y.Z --output FILE.cab"));
+        return fail(QStringLiteral("upgrade needs the firmware image or package: upgrade IMAGE.bin|PACKAGE.cab"));
     }
     if (operands.size() > command->arguments)
         return fail(QStringLiteral("%1 takes %2, but '%3' follows")
@@ -197,6 +265,22 @@ Parsed parseArguments(const QStringList &arguments)
         options.mode = *mode;
     } else if (command->command == Command::Upgrade) {
         options.image = operands.first();
+    } else if (command->command == Command::Pack) {
+        options.image = operands.first();
+        if (options.firmwareVersion.isEmpty())
+            return fail(QStringLiteral("pack needs --firmware-version X.Y.Z"));
+        if (options.output.isEmpty())
+            return fail(QStringLiteral("pack needs --output FILE.cab"));
+        // Three numbers, as the package declares its version format; a
+        // leading V, as the camera writes it, is dropped.
+        const std::optional<QVector<quint32>> version = package::parseVersion(options.firmwareVersion);
+        if (!version || version->size() != 3)
+            return fail(QStringLiteral("--firmware-version takes three numbers separated by dots, like 2.2.0, not '%1'")
+                            .arg(options.firmwareVersion));
+        if (!options.releaseDate.isEmpty() && !QDate::fromString(options.releaseDate, Qt::ISODate).isValid())
+            return fail(QStringLiteral("--date takes a date as YYYY-MM-DD, not '%1'").arg(options.releaseDate));
+        if (!isPackagePath(options.output))
+            return fail(QStringLiteral("--output must name a .cab file, not '%1'").arg(options.output));
     }
     return parsed;
 }

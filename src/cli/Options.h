@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class Command { None, List, Info, SetMode, EnterUpgrade, Upgrade };
+enum class Command { None, List, Info, SetMode, EnterUpgrade, Upgrade, Pack };
 
 struct Options
 {
@@ -22,7 +22,16 @@ struct Options
     bool version = false;
     std::optional<std::chrono::milliseconds> timeout;   // --timeout, for every wait
     int mode = -1;         // set-mode: the device value
-    QString image;         // upgrade: the image's path
+    QString image;         // upgrade and pack: the image's (or package's) path
+    // upgrade
+    bool dryRun = false;           // every check that does not write, then stop
+    bool allowReinstall = false;   // a package of the camera's own version is installed again
+    bool allowOlder = false;       // a package older than the camera's version is installed
+    // pack
+    QString firmwareVersion;       // --firmware-version X.Y.Z
+    QString output;                // --output FILE.cab
+    QString releaseNotes;          // --release-notes TEXT
+    QString releaseDate;           // --date YYYY-MM-DD
 };
 
 struct Parsed

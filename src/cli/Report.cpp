@@ -266,9 +266,15 @@ Result upgrade(const UpgradeDone &done)
                               {QStringLiteral("new_version"), done.newVersion},
                               {QStringLiteral("bytes"), double(done.bytes)},
                               {QStringLiteral("checksum"), int(done.checksum)},
+                              {QStringLiteral("package_version"), textOrNull(done.packageVersion, done.packaged)},
+                              {QStringLiteral("version_checked"), done.packaged},
                               {QStringLiteral("device"), deviceJson(done.camera)}},
-                  QStringLiteral("Upgraded: %1 → %2")
-                      .arg(done.oldKnown ? printable(done.oldVersion) : QStringLiteral("(unknown)"),
+                  // The version check's line comes first, so that the last line stays the versions.
+                  QStringLiteral("%1\nUpgraded: %2 → %3")
+                      .arg(done.packaged ? QStringLiteral("Version checked: the camera reports the package's %1.")
+                                               .arg(printable(done.packageVersion))
+                                         : QStringLiteral("A raw image names no version: none could be checked."),
+                           done.oldKnown ? printable(done.oldVersion) : QStringLiteral("(unknown)"),
                            printable(done.newVersion))};
 }
 

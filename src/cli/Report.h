@@ -68,6 +68,8 @@ struct UpgradeDone
     qint64 bytes = 0;
     quint8 checksum = 0;
     discovery::Device camera;  // back in normal mode
+    bool packaged = false;     // from a package, whose version the camera now reports
+    QString packageVersion;
 };
 Result upgrade(const UpgradeDone &done);
 
