@@ -50,8 +50,9 @@ const char kHelp[] =
     "  1 unexpected failure        2 usage error\n"
     "  3 no camera                 4 several cameras and no --device\n"
     "  5 a node cannot be opened   6 the camera refused, failed or did not answer\n"
-    "  7 the image was refused     129 stopped by SIGHUP\n"
-    "  130 interrupted (Ctrl-C)    143 stopped by SIGTERM\n"
+    "  7 the image was refused     8 another program is using the camera\n"
+    "  129 stopped by SIGHUP       130 interrupted (Ctrl-C)\n"
+    "  143 stopped by SIGTERM\n"
     "\n"
     "See kelvora-camera-cli(1) for more.\n";
 

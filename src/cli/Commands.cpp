@@ -4,6 +4,7 @@
 #include "Link.h"
 #include "Report.h"
 
+#include "protocol/CameraLock.h"
 #include "protocol/Exchange.h"
 #include "protocol/ImageChecks.h"
 #include "protocol/UploadPipeline.h"
@@ -111,13 +112,36 @@ private:
         return findOne(device, &problem) ? 0 : fail(problem);
     }
 
-    // Runs a command on the one device it acts on, once found.
+    // Runs a command on the one device it acts on, once found and taken.
     int onDevice(int (Session::*command)(const Device &device))
     {
         Device device;
         if (const int refused = pickDevice(&device))
             return refused;
+        if (const int refused = takeCamera(device))
+            return refused;
         return (this->*command)(device);
+    }
+
+    // Keeps every other program off the camera until the command ends,
+    // across its switch of identity: 0 once taken, else the exit code of a
+    // refusal, before anything of the camera is opened. A lock file that
+    // cannot be used is said, and the command goes on without it.
+    int takeCamera(const Device &device)
+    {
+        const QString key = cameralock::keyFor(device);
+        cameralock::Holder holder;
+        switch (m_lock.take(key, &holder)) {
+        case cameralock::Outcome::Taken:
+            verbose(QStringLiteral("holding the lock %1").arg(cameralock::lockFile(key)));
+            return 0;
+        case cameralock::Outcome::Held:
+            return fail(report::cameraInUse(holder, cameralock::lockFile(key)));
+        case cameralock::Outcome::Failed:
+            m_output.notice(report::lockNotTaken(m_lock.error()));
+            return 0;
+        }
+        return 0;
     }
 
     // The one device the command acts on: the one --device names, or the
@@ -430,6 +454,8 @@ private:
         Device device;
         if (const int refused = pickDevice(&device))
             return refused;
+        if (const int refused = takeCamera(device))
+            return refused;
         Problem problem;
         const bool recovery = device.identity == Identity::Upgrade;
         QString oldVersion;
@@ -612,6 +638,8 @@ private:
     const Options &m_options;
     Output &m_output;
     Waits m_waits;
+    // Let go of after the link has closed the camera's handles.
+    cameralock::CameraLock m_lock;
     Link m_link;
     int m_interruptsAnswered = 0;   // stop signals told to wait
     bool m_changedCamera = false;   // a request that changes the camera went out in this run
