@@ -405,6 +405,7 @@ void SharedTest::lockHasOneHolder()
     // Readable and writable for every user, whatever the umask.
     QCOMPARE(QFileInfo(cameralock::lockFile(key)).permissions() & QFile::WriteOther, QFile::WriteOther);
     QVERIFY(!first.otherHolder(key));   // its own lock is no other's
+    QVERIFY(!first.othersHoldAny());
 
     // A second taker, in this thread and in another, is refused and told who holds it.
     cameralock::CameraLock second;
@@ -413,6 +414,7 @@ void SharedTest::lockHasOneHolder()
     QCOMPARE(holder.program, me.program);
     QCOMPARE(holder.pid, me.pid);
     QCOMPARE(second.otherHolder(key).value_or(cameralock::Holder{}).pid, me.pid);
+    QVERIFY(second.othersHoldAny());
     cameralock::Outcome onThread = cameralock::Outcome::Taken;
     std::thread([&] {
         cameralock::CameraLock third;
@@ -433,6 +435,7 @@ void SharedTest::lockHasOneHolder()
     first.release();
     QVERIFY(!first.held());
     QVERIFY(!second.otherHolder(key));
+    QVERIFY(!second.othersHoldAny());   // SIM0002's, its own, is the only one held
     QCOMPARE(second.take(key), cameralock::Outcome::Taken);
     QVERIFY(!second.otherHolder(QStringLiteral("serial-SIM0002")));   // let go of for the new key
     qunsetenv(cameralock::kDirectoryVariable);

@@ -1,7 +1,9 @@
 #include "CameraLock.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <chrono>
@@ -176,6 +178,27 @@ Holder readHolder(int fd, int tries)
     }
 }
 
+// Opens a lock file only to look at it: read-only and never made here, so
+// that a look changes nothing. -1 when it is not there (no one has held it)
+// or is no plain file.
+int openForLooking(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd >= 0 && !regularFile(fd)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether another open file description holds the lock, asked without
+// taking it.
+bool lockedBySomeone(int fd)
+{
+    struct flock lock = wholeFile(F_WRLCK);
+    return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 } // namespace
 
 QString keyFor(const discovery::Device &device, const QString &sysfs)
@@ -274,17 +297,32 @@ std::optional<Holder> CameraLock::otherHolder(const QString &key) const
 {
     if (held() && key == m_key)
         return std::nullopt;
-    // Read-only and never made here: a look must not change anything.
-    const QByteArray path = QFile::encodeName(lockFile(key));
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = openForLooking(QFile::encodeName(lockFile(key)));
     if (fd < 0)
         return std::nullopt;
-    std::optional<Holder> holder;
-    struct flock lock = wholeFile(F_WRLCK);
-    if (regularFile(fd) && ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK)
-        holder = readHolder(fd, 1);
+    const std::optional<Holder> holder = lockedBySomeone(fd) ? std::optional<Holder>(readHolder(fd, 1)) : std::nullopt;
     ::close(fd);
     return holder;
+}
+
+bool CameraLock::othersHoldAny() const
+{
+    const QDir folder(directory());
+    const QString own = held() ? QFileInfo(lockFile(m_key)).fileName() : QString();
+    const QStringList names = folder.entryList({QLatin1String(kFilePrefix) + QLatin1Char('*') + QLatin1String(kFileSuffix)},
+                                               QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString &name : names) {
+        if (name == own)
+            continue;
+        const int fd = openForLooking(QFile::encodeName(folder.filePath(name)));
+        if (fd < 0)
+            continue;
+        const bool locked = lockedBySomeone(fd);
+        ::close(fd);
+        if (locked)
+            return true;
+    }
+    return false;
 }
 
 } // namespace cameralock

@@ -82,6 +82,10 @@ public:
     // Who holds the lock of `key`, looked at without taking it; nothing
     // when no one does, or when this object holds it itself.
     std::optional<Holder> otherHolder(const QString &key) const;
+    // Whether anyone but this object holds the lock of any camera, looked
+    // at in the lock folder alone: the cheap question before otherHolder,
+    // which needs the keys of the cameras on the bus.
+    bool othersHoldAny() const;
 
 private:
     int m_fd = -1;       // the lock file, open while the lock is held; closing it lets go

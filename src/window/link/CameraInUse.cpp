@@ -49,7 +49,11 @@ QVector<QString> keysOnBus(std::optional<Identity> only = std::nullopt)
 
 bool MainWindow::cameraHeldElsewhere()
 {
-    // The window's own lock never counts: otherHolder leaves it out.
+    // Mostly no program holds any camera: then the bus is not walked, and
+    // the look is the window's usual one. The window's own lock never
+    // counts.
+    if (!m_cameraLock->othersHoldAny())
+        return false;
     for (const QString &key : keysOnBus()) {
         if (const std::optional<cameralock::Holder> holder = m_cameraLock->otherHolder(key)) {
             showCameraInUse(*holder);
