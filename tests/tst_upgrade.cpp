@@ -972,22 +972,18 @@ void UpgradeTest::cameraHeldByAnotherProgram()
     h.click("upgradeMode");
     if (identity == sim::Identity::Upgrade)
         QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(2000))));
-    // The press, not a look at the bus, meets the other program.
-    h.find<QTimer>("watchTimer")->stop();
+    h.find<QTimer>("watchTimer")->stop();   // the press, not a look at the bus, meets the other program
     cameralock::CameraLock other;
     QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Taken);
     h.camera.clearRecords();
     h.modals.clear();
 
     h.click(qPrintable(button));
-    QTRY_COMPARE(h.modals.count(), 1);
-    QCOMPARE(h.modals.titles().first(), QStringLiteral("Camera in use"));
+    QTRY_COMPARE(h.modals.titles(), QStringList{QStringLiteral("Camera in use")});
     QCOMPARE(h.modals.texts().first(), QStringLiteral("The camera is in use by tst_upgrade (pid %1). Nothing was sent "
                                                       "to it. Try again once that program has finished.")
                                            .arg(::getpid()));
-    QVERIFY(h.requests().isEmpty());
-    QCOMPARE(h.camera.identity(), identity);
-    QVERIFY(h.find<QWidget>("StartUpd")->isEnabled());
+    QVERIFY(h.requests().isEmpty() && h.find<QWidget>("StartUpd")->isEnabled());
 }
 
 void UpgradeTest::ownUpgradeHoldsTheCamera_data()
@@ -1015,14 +1011,12 @@ void UpgradeTest::ownUpgradeHoldsTheCamera()
     h.refresh();
     QTRY_COMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
     QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Connected"));
+    QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Held);
     if (upload) {
         QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(3000))));
-        h.modals.clear();
         h.click("StartUpd");
-        QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), kCompleted, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), kCompleted, 10000);   // still in upgrade mode after it
     } else {
-        QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Held);
-        h.camera.detach();
         h.camera.attach(sim::Identity::Normal);
         h.refresh();
         QTRY_COMPARE(h.find<QLabel>("statusLabel")->styleSheet(), QString::fromUtf8(styles::kStatusCamera));
