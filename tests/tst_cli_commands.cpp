@@ -9,6 +9,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Output.h"
+#include "protocol/CameraLock.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/FirmwarePackage.h"
 
@@ -183,6 +184,8 @@ private slots:
     void deviceTextIsShownNotActedOn();
     void outputThatCannotBeWritten_data();
     void outputThatCannotBeWritten();
+    void cameraHeldByAnotherProgram_data();
+    void cameraHeldByAnotherProgram();
 
 private:
     QString writeImage(const QString &name, const QByteArray &content);
@@ -935,6 +938,63 @@ void CliCommandsTest::outputThatCannotBeWritten()
         QCOMPARE(m_camera.identity(), finished ? Identity::Normal : identity);
         QCOMPARE(m_camera.announcedSize(), finished ? qint64(kImageSize) : qint64(-1));
     }
+}
+
+void CliCommandsTest::cameraHeldByAnotherProgram_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("set-mode") << Identity::Normal << QStringList{"set-mode", "voice"} << 8;
+    QTest::newRow("enter-upgrade") << Identity::Normal << QStringList{"enter-upgrade"} << 8;
+    QTest::newRow("upgrade") << Identity::Normal << QStringList{"upgrade", "IMAGE"} << 8;
+    QTest::newRow("upgrade of a camera in upgrade mode") << Identity::Upgrade << QStringList{"upgrade", "IMAGE"} << 8;
+    // They only read.
+    QTest::newRow("info answers") << Identity::Normal << QStringList{"info"} << 0;
+    QTest::newRow("list answers") << Identity::Upgrade << QStringList{"list"} << 0;
+}
+
+void CliCommandsTest::cameraHeldByAnotherProgram()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    arguments.replaceInStrings("IMAGE", m_image);
+    if (identity == Identity::Upgrade)
+        m_camera.attach(Identity::Upgrade);
+    discovery::Device device;
+    device.serialNumber = QStringLiteral("SIM0001");
+    const QString key = cameralock::keyFor(device);
+    cameralock::CameraLock other;
+    // Free: no command before this one kept it.
+    QCOMPARE(other.take(key), cameralock::Outcome::Taken);
+
+    const Run json = run(QStringList{"--json"} + arguments);
+    const Run human = run(arguments);
+    QVERIFY2(json.code == code && human.code == code, json.err.constData());
+    if (code == 0)
+        return;
+    const QString holder = QStringLiteral("tst_cli_commands (pid %1)").arg(::getpid());
+    QCOMPARE(json.error().value("kind").toString(), QStringLiteral("in-use"));
+    QCOMPARE(json.error().value("reason").toString(), QStringLiteral("in-use"));
+    QCOMPARE(json.error().value("message").toString(), QStringLiteral("the camera is in use by ") + holder);
+    QCOMPARE(json.error().value("holder").toObject().value("pid").toInt(), int(::getpid()));
+    QCOMPARE(json.error().value("lock").toString(), cameralock::lockFile(key));
+    QVERIFY(json.out.isEmpty());
+    QVERIFY2(human.err.startsWith("kelvora-camera-cli: the camera is in use by " + holder.toUtf8()), human.err.constData());
+    // Refused before anything of the camera was opened.
+    QCOMPARE(m_camera.totalOpened(), 0);
+    QCOMPARE(m_camera.identity(), identity);
+
+    // A lock file that cannot be used is said, and the command goes on.
+    other.release();
+    const QByteArray folder = qgetenv(cameralock::kDirectoryVariable);
+    qputenv(cameralock::kDirectoryVariable, m_dir.filePath(QStringLiteral("no-such-folder")).toUtf8());
+    const Run unlocked = run(QStringList{"--json", "--timeout", "2"} + arguments);
+    qputenv(cameralock::kDirectoryVariable, folder);
+    QVERIFY2(unlocked.code == 0, unlocked.err.constData());
+    QVERIFY2(unlocked.err.contains("could not take the camera's lock"), unlocked.err.constData());
 }
 
 QTEST_GUILESS_MAIN(CliCommandsTest)

@@ -1,8 +1,8 @@
 // The demo command-line program as a process, as a script or a person meets
 // it: exit codes, stdout and stderr kept apart (JSON only on stdout under
 // --json, errors as JSON on stderr), one line per 10 % when stdout is no
-// terminal, the camera's state kept between runs, and Ctrl-C, SIGTERM and
-// SIGHUP.
+// terminal, the camera's state kept between runs, Ctrl-C, SIGTERM and
+// SIGHUP, and two programs on one camera.
 
 #include "support/Bytes.h"
 
@@ -23,6 +23,13 @@ namespace {
 constexpr int kRunTimeoutMs = 30000;
 constexpr int kImageSize = 200 * 1024;
 
+// How the second of two programs on one camera starts.
+enum class Second {
+    WhileFirstHolds,   // once the first has taken the camera
+    Together,          // at the same moment as the first
+    AfterFirstKilled,  // once the first, holding it, was killed with SIGKILL
+};
+
 struct Finished
 {
     int code = -1;
@@ -31,6 +38,8 @@ struct Finished
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Second)
 
 class CliProcessTest : public QObject
 {
@@ -48,6 +57,8 @@ private slots:
     void interruptWhileTheCameraWrites();
     void secondInterruptEndsAtOnce_data();
     void secondInterruptEndsAtOnce();
+    void twoProgramsOnOneCamera_data();
+    void twoProgramsOnOneCamera();
 
 private:
     QProcess *start(const QStringList &arguments, const QString &settings, const QString &state = QString());
@@ -305,6 +316,78 @@ void CliProcessTest::secondInterruptEndsAtOnce()
     QFile kept(state);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("identity=camera\nmode=1\nversion=V2.2.0\n"));
+}
+
+void CliProcessTest::twoProgramsOnOneCamera_data()
+{
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QString>("firstSettings");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<QString>("secondSettings");
+    QTest::addColumn<Second>("how");
+    QTest::addColumn<int>("firstCode");
+    QTest::addColumn<int>("secondCode");
+
+    // -v says on stderr when the camera is taken; 402 data reports at 3 ms
+    // each keep an upgrade on it for about a second.
+    const QStringList upgrade{"-v", "--json", "upgrade", "IMAGE"};
+    const QStringList setMode{"--json", "set-mode", "full"};
+    QTest::newRow("an upgrade holds it: set-mode is refused")
+        << upgrade << "fast,pace=3000" << setMode << "" << Second::WhileFirstHolds << 0 << 8;
+    QTest::newRow("set-mode holds it (a silent camera): an upgrade is refused")
+        << QStringList{"-v", "--timeout", "1.5", "set-mode", "full"} << "silent" << QStringList{"--json", "upgrade", "IMAGE"}
+        << "fast" << Second::WhileFirstHolds << 6 << 8;
+    QTest::newRow("two upgrades started together: one of them")
+        << upgrade << "fast,pace=3000" << upgrade << "fast,pace=3000" << Second::Together << -1 << -1;
+    QTest::newRow("a holder killed with SIGKILL leaves nothing behind")
+        << upgrade << "fast,pace=3000" << setMode << "" << Second::AfterFirstKilled << -1 << 0;
+}
+
+void CliProcessTest::twoProgramsOnOneCamera()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QString, firstSettings);
+    QFETCH(QStringList, second);
+    QFETCH(QString, secondSettings);
+    QFETCH(Second, how);
+    QFETCH(int, firstCode);
+    QFETCH(int, secondCode);
+    first.replaceInStrings(QStringLiteral("IMAGE"), m_image);
+    second.replaceInStrings(QStringLiteral("IMAGE"), m_image);
+    const QString state = m_dir.filePath(QStringLiteral("state-two-%1").arg(QTest::currentDataTag()).replace(' ', '-'));
+
+    QProcess *holder = start(first, firstSettings, state);
+    if (how == Second::Together) {
+        QProcess *other = start(second, secondSettings, state);
+        const qint64 pids[2] = {holder->processId(), other->processId()};
+        const Finished ends[2] = {finish(holder), finish(other)};
+        // Whichever came first proceeds; the other is refused, and told who.
+        QVERIFY2((ends[0].code == 0) != (ends[1].code == 0), ends[0].err + ends[1].err);
+        const int loser = ends[0].code == 0 ? 1 : 0;
+        QCOMPARE(ends[loser].code, 8);
+        const QJsonObject error =
+            QJsonDocument::fromJson(ends[loser].err.trimmed().split('\n').last()).object().value("error").toObject();
+        QCOMPARE(error.value("holder").toObject().value("pid").toInt(), int(pids[1 - loser]));
+        return;
+    }
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += holder->readAllStandardError()).contains("holding the lock"), kRunTimeoutMs);
+    if (how == Second::AfterFirstKilled) {
+        ::kill(pid_t(holder->processId()), SIGKILL);
+        QCOMPARE(finish(holder).code, -1);
+    }
+    const Finished refused = run(second, secondSettings, state);
+    QCOMPARE(refused.code, secondCode);
+    if (how == Second::AfterFirstKilled)
+        return;
+    // Refused at once, while the first still works on the camera.
+    QCOMPARE(holder->state(), QProcess::Running);
+    const QJsonObject error = QJsonDocument::fromJson(refused.err.trimmed()).object().value("error").toObject();
+    QCOMPARE(error.value("kind").toString(), QStringLiteral("in-use"));
+    QCOMPARE(error.value("message").toString(),
+             QStringLiteral("the camera is in use by kelvora-camera-cli-demo (pid %1)").arg(holder->processId()));
+    QVERIFY(refused.out.isEmpty());
+    QCOMPARE(finish(holder).code, firstCode);
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

@@ -2,6 +2,7 @@
 // through the virtual camera.
 
 #include "WindowHarness.h"
+#include "protocol/CameraLock.h"
 #include "ui/StyleSheets.h"
 
 #include <QLabel>
@@ -12,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+#include <unistd.h>
 
 namespace {
 
@@ -26,6 +29,8 @@ const QString kOrange = QString::fromUtf8(styles::kStatusUpgrade);
 const QString kRed = QString::fromUtf8(styles::kStatusNotFound);
 
 } // namespace
+
+Q_DECLARE_METATYPE(sim::Identity)
 
 class DeviceLinkTest : public QObject
 {
@@ -50,6 +55,8 @@ private slots:
     void repliesShowInWindow();
     void reconnectInsideNestedBoxIsSafe();
     void randomReportsNeverCrash();
+    void anotherProgramHoldsTheCamera_data();
+    void anotherProgramHoldsTheCamera();
 };
 
 void DeviceLinkTest::cameraConnectSequence()
@@ -488,6 +495,58 @@ void DeviceLinkTest::randomReportsNeverCrash()
     }
     QVERIFY(h.drainReplies());
     QVERIFY(h.window->isVisible());
+}
+
+void DeviceLinkTest::anotherProgramHoldsTheCamera_data()
+{
+    QTest::addColumn<sim::Identity>("identity");
+    QTest::addColumn<bool>("leaves");   // the camera is unplugged while held
+
+    QTest::newRow("camera") << sim::Identity::Normal << false;
+    QTest::newRow("upgrade device") << sim::Identity::Upgrade << false;
+    QTest::newRow("camera unplugged meanwhile") << sim::Identity::Normal << true;
+}
+
+void DeviceLinkTest::anotherProgramHoldsTheCamera()
+{
+    QFETCH(sim::Identity, identity);
+    QFETCH(bool, leaves);
+    WindowHarness h;
+    QVERIFY(h.connect(identity));
+    auto *device = h.find<QLabel>("deviceNameLabel");
+    auto *status = h.find<QLabel>("statusLabel");
+    const QString name = device->text();
+
+    // Another program (the command-line tool, say) takes the camera: the
+    // next look lets go of everything without opening anything.
+    discovery::Device serial;
+    serial.serialNumber = QStringLiteral("SIM0001");
+    cameralock::CameraLock other;
+    QCOMPARE(other.take(cameralock::keyFor(serial)), cameralock::Outcome::Taken);
+    h.camera.clearRecords();
+    h.refresh();
+    QCOMPARE(status->text(), QStringLiteral("Status: In use by tst_devicelink (pid %1)").arg(::getpid()));
+    QCOMPARE(status->styleSheet(), kRed);
+    QCOMPARE(device->text(), name);
+    QCOMPARE(h.camera.openHandleCount(), 0);
+    h.refresh();
+    QCOMPARE(h.camera.callCount(QStringLiteral("hid_open")) + h.camera.callCount(QStringLiteral("hid_open_path")), 0);
+    QVERIFY(h.requests().isEmpty());
+    QCOMPARE(h.modals.count(), 0);
+
+    if (leaves) {
+        h.camera.detach();
+        h.refresh();
+        QCOMPARE(device->text(), QStringLiteral("Device: Not Found"));
+        QCOMPARE(status->text(), QStringLiteral("Status: Disconnected"));
+        return;
+    }
+    // Let go of: the first look connects as usual.
+    other.release();
+    h.refresh();
+    QCOMPARE(status->text(), QStringLiteral("Status: Connected"));
+    QVERIFY(h.drainReplies());
+    QVERIFY(h.requests().contains(kGetVersion));
 }
 
 QTEST_MAIN(DeviceLinkTest)

@@ -1,10 +1,11 @@
 // The pieces the window and the command-line tool share, reached without a
 // window: the image checks in their order, the choice of interfaces, the
-// framing-mode table, the data-report writer's retry rule and the stream's
-// step.
+// framing-mode table, the data-report writer's retry rule, the stream's
+// step, and the camera's lock.
 
 #include "LogCapture.h"
 #include "VirtualCamera.h"
+#include "protocol/CameraLock.h"
 #include "protocol/FramingModes.h"
 #include "protocol/Discovery.h"
 #include "protocol/HidIo.h"
@@ -15,9 +16,16 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <thread>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using imagecheck::Refusal;
@@ -74,6 +82,12 @@ private slots:
     void dataReportRetries();
     void streamSteps_data();
     void streamSteps();
+    void lockKeys_data();
+    void lockKeys();
+    void lockHasOneHolder();
+    void lockGoesWithACrashedHolder();
+    void lockFileThatCannotBeUsed_data();
+    void lockFileThatCannotBeUsed();
 
 private:
     QTemporaryDir m_dir;
@@ -329,6 +343,132 @@ void SharedTest::streamSteps()
         QCOMPARE(checksum, byteSumOf(carried));
     hidio::closeHandle(data);
     camera.reset();
+}
+
+void SharedTest::lockKeys_data()
+{
+    QTest::addColumn<QByteArray>("node");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QByteArray>("uevent");   // of the node's HID device in sysfs; empty: none
+    QTest::addColumn<QString>("file");        // the lock file's name
+
+    const QByteArray port = "HID_NAME=Kelvora\nHID_PHYS=usb-0000:00:14.0-1/input1\n";
+    const QString portFile = "kelvora-camera.usb-0000:00:14.0-1.lock";
+    QTest::newRow("a hidraw node: its USB port") << QByteArray("/dev/hidraw3") << "SIM0001" << port << portFile;
+    QTest::newRow("the other identity on that port, no serial") << QByteArray("/dev/hidraw7") << "" << port << portFile;
+    QTest::newRow("no sysfs entry: the serial number")
+        << QByteArray("/dev/hidraw4") << "SIM0001" << QByteArray() << "kelvora-camera.serial-SIM0001.lock";
+    QTest::newRow("a serial that is no file name")
+        << QByteArray("sim:1") << "../x y%" << QByteArray() << "kelvora-camera.serial-..%2Fx%20y%25.lock";
+    QTest::newRow("neither") << QByteArray("sim:1") << "" << QByteArray() << "kelvora-camera.any.lock";
+}
+
+void SharedTest::lockKeys()
+{
+    QFETCH(QByteArray, node);
+    QFETCH(QString, serial);
+    QFETCH(QByteArray, uevent);
+    QFETCH(QString, file);
+    QTemporaryDir sysfs;
+    const QString device = sysfs.filePath("class/hidraw/" + QString::fromLatin1(node.mid(5)) + "/device");
+    if (!uevent.isEmpty() && QDir().mkpath(device))
+        writeFile(device + QStringLiteral("/uevent"), uevent);
+    discovery::Interface entry = interfaceWith(discovery::kControlUsagePage);
+    entry.path = node;
+    const QString key = cameralock::keyFor(discovery::Device{discovery::Identity::Camera, serial, {entry}}, sysfs.path());
+    QCOMPARE(QFileInfo(cameralock::lockFile(key)).fileName(), file);
+}
+
+void SharedTest::lockHasOneHolder()
+{
+    QTemporaryDir folder;
+    qputenv(cameralock::kDirectoryVariable, QFile::encodeName(folder.path()));
+    const QString key = QStringLiteral("serial-SIM0001");
+    cameralock::CameraLock first;
+    QCOMPARE(first.take(key), cameralock::Outcome::Taken);
+    QCOMPARE(first.take(key), cameralock::Outcome::Taken);   // held already
+    QVERIFY(QFileInfo(cameralock::lockFile(key)).permissions() & QFile::WriteOther);   // whatever the umask
+    QVERIFY(!first.otherHolder(key) && !first.othersHoldAny());   // its own lock is no other's
+
+    // A second taker, in this thread or another, is refused and told who holds it.
+    cameralock::CameraLock second;
+    cameralock::Holder holder;
+    QCOMPARE(second.take(key, &holder), cameralock::Outcome::Held);
+    QCOMPARE(holder.program + QString::number(holder.pid), QStringLiteral("tst_shared%1").arg(::getpid()));
+    QVERIFY(second.otherHolder(key) && second.othersHoldAny());
+    cameralock::Outcome onThread = cameralock::Outcome::Taken;
+    std::thread([&] { onThread = cameralock::CameraLock().take(key); }).join();
+    QCOMPARE(onThread, cameralock::Outcome::Held);
+
+    // Any user may write into the file: what is no "program pid" names no one.
+    writeFile(cameralock::lockFile(key), "\x1b]0;owned\x07 42\n");
+    QCOMPARE(second.take(key, &holder), cameralock::Outcome::Held);
+    QVERIFY(!holder.known());
+
+    first.release();
+    QVERIFY(!second.otherHolder(key) && !second.othersHoldAny());
+    QCOMPARE(second.take(key), cameralock::Outcome::Taken);
+    qunsetenv(cameralock::kDirectoryVariable);
+}
+
+void SharedTest::lockGoesWithACrashedHolder()
+{
+    QTemporaryDir folder;
+    qputenv(cameralock::kDirectoryVariable, QFile::encodeName(folder.path()));
+    const QString key = QStringLiteral("usb-0000:00:14.0-1");
+    int ready[2];
+    QCOMPARE(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // A holder that never lets go.
+        cameralock::CameraLock held;
+        const char taken = held.take(key) == cameralock::Outcome::Taken ? 'y' : 'n';
+        if (::write(ready[1], &taken, 1) == 1)
+            ::pause();
+        ::_exit(1);
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    const auto killChild = [&] { return ::kill(child, SIGKILL) == 0 && ::waitpid(child, &status, 0) == child; };
+    auto reap = qScopeGuard([&] { killChild(); });   // whatever a check below finds
+    char taken = 0;
+    QVERIFY(::read(ready[0], &taken, 1) == 1 && taken == 'y');
+    cameralock::CameraLock mine;
+    cameralock::Holder holder;
+    QCOMPARE(mine.take(key, &holder), cameralock::Outcome::Held);
+    QCOMPARE(holder.pid, qint64(child));
+    reap.dismiss();
+    QVERIFY(killChild() && WIFSIGNALED(status));
+    // Nothing to clean up: the kernel let go of it with the process.
+    QCOMPARE(mine.take(key), cameralock::Outcome::Taken);
+    qunsetenv(cameralock::kDirectoryVariable);
+}
+
+void SharedTest::lockFileThatCannotBeUsed_data()
+{
+    QTest::addColumn<QString>("put");   // what stands where the lock file goes
+    QTest::addColumn<QString>("error");
+    QTest::newRow("a link to another file") << "link" << "Too many levels of symbolic links";
+    QTest::newRow("a FIFO") << "fifo" << "is not a plain file";
+}
+
+void SharedTest::lockFileThatCannotBeUsed()
+{
+    QFETCH(QString, put);
+    QFETCH(QString, error);
+    QTemporaryDir folder;
+    qputenv(cameralock::kDirectoryVariable, QFile::encodeName(folder.path()));
+    const QString path = cameralock::lockFile(QStringLiteral("any"));
+    const QString target = writeFile(folder.filePath(QStringLiteral("target")), "kept");
+    QVERIFY(put == "link" ? QFile::link(target, path) : ::mkfifo(QFile::encodeName(path).constData(), 0666) == 0);
+
+    cameralock::CameraLock lock;
+    QCOMPARE(lock.take(QStringLiteral("any")), cameralock::Outcome::Failed);
+    QVERIFY2(lock.error().contains(error) && lock.error().contains(path), qPrintable(lock.error()));
+    QVERIFY(!lock.held() && !lock.otherHolder(QStringLiteral("any")));
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == "kept");   // a link is never written through
+    qunsetenv(cameralock::kDirectoryVariable);
 }
 
 QTEST_GUILESS_MAIN(SharedTest)

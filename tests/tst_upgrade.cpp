@@ -4,6 +4,7 @@
 #include "Bytes.h"
 #include "FileFaults.h"
 #include "WindowHarness.h"
+#include "protocol/CameraLock.h"
 #include "ui/StyleSheets.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -71,9 +73,18 @@ struct UpgradeBench : WindowHarness
     QProgressBar *bar() const { return find<QProgressBar>("DownloadProgress"); }
 };
 
+// The lock key of the virtual camera, in either identity.
+QString cameraKey()
+{
+    discovery::Device device;
+    device.serialNumber = QStringLiteral("SIM0001");
+    return cameralock::keyFor(device);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(sim::InterfaceSpec)
+Q_DECLARE_METATYPE(sim::Identity)
 
 class UpgradeTest : public QObject
 {
@@ -110,6 +121,10 @@ private slots:
     void endReportMidStreamKeepsLock();
     void slowLinkKeepsWindowAnswering();
     void endToEndFromCameraMode();
+    void cameraHeldByAnotherProgram_data();
+    void cameraHeldByAnotherProgram();
+    void ownUpgradeHoldsTheCamera_data();
+    void ownUpgradeHoldsTheCamera();
 };
 
 void UpgradeTest::panelTogglesAndColours()
@@ -936,6 +951,77 @@ void UpgradeTest::slowLinkKeepsWindowAnswering()
     QCOMPARE(h.camera.receivedImage(), image);
     QCOMPARE(h.camera.completeChecksum(), int(byteSumOf(image)));
     QVERIFY2(mostInOneTurn > 0 && mostInOneTurn <= 10, qPrintable(QString::number(mostInOneTurn)));
+}
+
+void UpgradeTest::cameraHeldByAnotherProgram_data()
+{
+    QTest::addColumn<sim::Identity>("identity");
+    QTest::addColumn<QString>("button");
+
+    QTest::newRow("EnterUPD") << sim::Identity::Normal << "ufuMode";
+    QTest::newRow("Start in upgrade mode") << sim::Identity::Upgrade << "StartUpd";
+}
+
+void UpgradeTest::cameraHeldByAnotherProgram()
+{
+    QFETCH(sim::Identity, identity);
+    QFETCH(QString, button);
+    QTemporaryDir dir;
+    WindowHarness h;
+    QVERIFY(h.connect(identity));
+    h.click("upgradeMode");
+    if (identity == sim::Identity::Upgrade)
+        QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(2000))));
+    h.find<QTimer>("watchTimer")->stop();   // the press, not a look at the bus, meets the other program
+    cameralock::CameraLock other;
+    QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Taken);
+    h.camera.clearRecords();
+    h.modals.clear();
+
+    h.click(qPrintable(button));
+    QTRY_COMPARE(h.modals.titles(), QStringList{QStringLiteral("Camera in use")});
+    QCOMPARE(h.modals.texts().first(), QStringLiteral("The camera is in use by tst_upgrade (pid %1). Nothing was sent "
+                                                      "to it. Try again once that program has finished.")
+                                           .arg(::getpid()));
+    QVERIFY(h.requests().isEmpty() && h.find<QWidget>("StartUpd")->isEnabled());
+}
+
+void UpgradeTest::ownUpgradeHoldsTheCamera_data()
+{
+    QTest::addColumn<bool>("upload");
+    QTest::newRow("EnterUPD, then the upgrade to 100 %") << true;
+    QTest::newRow("EnterUPD, then back in normal mode without an upload") << false;
+}
+
+void UpgradeTest::ownUpgradeHoldsTheCamera()
+{
+    QFETCH(bool, upload);
+    QTemporaryDir dir;
+    WindowHarness h;
+    h.camera.setUpgradeReturnDelay(50ms);
+    h.camera.setProgressPlan({50, 100}, 20ms, 5000ms, "V2.0.0");
+    QVERIFY(h.connect(sim::Identity::Normal));
+    h.click("upgradeMode");
+    h.click("ufuMode");
+    cameralock::CameraLock other;
+    QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Held);
+
+    // Its own lock is no other program's: the window connects the upgrade device.
+    QTRY_VERIFY(h.camera.isAttached() && h.camera.identity() == sim::Identity::Upgrade);
+    h.refresh();
+    QTRY_COMPARE(h.find<QLabel>("Mode")->text(), QStringLiteral("Mode: UPD"));
+    QCOMPARE(h.find<QLabel>("statusLabel")->text(), QStringLiteral("Status: Connected"));
+    QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Held);
+    if (upload) {
+        QVERIFY(h.chooseImage(writeFile(dir, QStringLiteral("image.bin"), noiseImage(3000))));
+        h.click("StartUpd");
+        QTRY_COMPARE_WITH_TIMEOUT(h.modals.texts().value(0), kCompleted, 10000);   // still in upgrade mode after it
+    } else {
+        h.camera.attach(sim::Identity::Normal);
+        h.refresh();
+        QTRY_COMPARE(h.find<QLabel>("statusLabel")->styleSheet(), QString::fromUtf8(styles::kStatusCamera));
+    }
+    QCOMPARE(other.take(cameraKey()), cameralock::Outcome::Taken);
 }
 
 QTEST_MAIN(UpgradeTest)

@@ -386,5 +386,30 @@
         <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
         <translation>Das Gerät meldet keinen Fortschritt mehr. Warten Sie, bis es neu startet; wenn es im Update-Modus zurückkommt, starten Sie das Update erneut.</translation>
     </message>
+    <message>
+        <source>Status: In use by %1 (pid %2)</source>
+        <extracomment>The second status line while another program (the command-line tool, or this program started a second time) works on the camera and this window keeps off it. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>Status: Belegt von %1 (PID %2)</translation>
+    </message>
+    <message>
+        <source>Status: In use by another program</source>
+        <extracomment>As &quot;Status: In use by %1 (pid %2)&quot;, when the other program cannot be named.</extracomment>
+        <translation>Status: Von einem anderen Programm belegt</translation>
+    </message>
+    <message>
+        <source>The camera is in use by %1 (pid %2). Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>The box shown when EnterUPD or Start finds another program working on the camera. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>Die Kamera wird von %1 (PID %2) verwendet. Es wurde nichts an sie gesendet. Versuchen Sie es erneut, sobald dieses Programm fertig ist.</translation>
+    </message>
+    <message>
+        <source>The camera is in use by another program. Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>As above, when the other program cannot be named.</extracomment>
+        <translation>Die Kamera wird von einem anderen Programm verwendet. Es wurde nichts an sie gesendet. Versuchen Sie es erneut, sobald dieses Programm fertig ist.</translation>
+    </message>
+    <message>
+        <source>Camera in use</source>
+        <extracomment>Title of the box shown when EnterUPD or Start finds another program working on the camera.</extracomment>
+        <translation>Kamera belegt</translation>
+    </message>
 </context>
 </TS>

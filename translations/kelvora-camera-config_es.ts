@@ -386,5 +386,30 @@
         <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
         <translation>El dispositivo ha dejado de informar de su progreso. Espere a que se reinicie; si vuelve en modo de actualización, inicie la actualización de nuevo.</translation>
     </message>
+    <message>
+        <source>Status: In use by %1 (pid %2)</source>
+        <extracomment>The second status line while another program (the command-line tool, or this program started a second time) works on the camera and this window keeps off it. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>Estado: en uso por %1 (PID %2)</translation>
+    </message>
+    <message>
+        <source>Status: In use by another program</source>
+        <extracomment>As &quot;Status: In use by %1 (pid %2)&quot;, when the other program cannot be named.</extracomment>
+        <translation>Estado: en uso por otro programa</translation>
+    </message>
+    <message>
+        <source>The camera is in use by %1 (pid %2). Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>The box shown when EnterUPD or Start finds another program working on the camera. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>La cámara está en uso por %1 (PID %2). No se le ha enviado nada. Vuelva a intentarlo cuando ese programa haya terminado.</translation>
+    </message>
+    <message>
+        <source>The camera is in use by another program. Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>As above, when the other program cannot be named.</extracomment>
+        <translation>La cámara está en uso por otro programa. No se le ha enviado nada. Vuelva a intentarlo cuando ese programa haya terminado.</translation>
+    </message>
+    <message>
+        <source>Camera in use</source>
+        <extracomment>Title of the box shown when EnterUPD or Start finds another program working on the camera.</extracomment>
+        <translation>Cámara en uso</translation>
+    </message>
 </context>
 </TS>

@@ -386,5 +386,30 @@
         <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
         <translation>L’appareil ne signale plus sa progression. Attendez qu’il redémarre&#xa0;; s’il revient en mode mise à jour, relancez la mise à jour.</translation>
     </message>
+    <message>
+        <source>Status: In use by %1 (pid %2)</source>
+        <extracomment>The second status line while another program (the command-line tool, or this program started a second time) works on the camera and this window keeps off it. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>État&#xa0;: utilisée par %1 (PID %2)</translation>
+    </message>
+    <message>
+        <source>Status: In use by another program</source>
+        <extracomment>As &quot;Status: In use by %1 (pid %2)&quot;, when the other program cannot be named.</extracomment>
+        <translation>État&#xa0;: utilisée par un autre programme</translation>
+    </message>
+    <message>
+        <source>The camera is in use by %1 (pid %2). Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>The box shown when EnterUPD or Start finds another program working on the camera. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>La caméra est utilisée par %1 (PID %2). Rien ne lui a été envoyé. Réessayez lorsque ce programme aura terminé.</translation>
+    </message>
+    <message>
+        <source>The camera is in use by another program. Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>As above, when the other program cannot be named.</extracomment>
+        <translation>La caméra est utilisée par un autre programme. Rien ne lui a été envoyé. Réessayez lorsque ce programme aura terminé.</translation>
+    </message>
+    <message>
+        <source>Camera in use</source>
+        <extracomment>Title of the box shown when EnterUPD or Start finds another program working on the camera.</extracomment>
+        <translation>Caméra occupée</translation>
+    </message>
 </context>
 </TS>

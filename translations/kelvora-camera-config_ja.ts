@@ -386,5 +386,30 @@
         <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
         <translation>デバイスが進行状況を報告しなくなりました。再起動するまでお待ちください。アップグレードモードで戻ってきた場合は、アップグレードをもう一度開始してください。</translation>
     </message>
+    <message>
+        <source>Status: In use by %1 (pid %2)</source>
+        <extracomment>The second status line while another program (the command-line tool, or this program started a second time) works on the camera and this window keeps off it. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>状態：%1 (PID %2) が使用中</translation>
+    </message>
+    <message>
+        <source>Status: In use by another program</source>
+        <extracomment>As &quot;Status: In use by %1 (pid %2)&quot;, when the other program cannot be named.</extracomment>
+        <translation>状態：他のプログラムが使用中</translation>
+    </message>
+    <message>
+        <source>The camera is in use by %1 (pid %2). Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>The box shown when EnterUPD or Start finds another program working on the camera. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>カメラは %1 (PID %2) が使用中です。カメラには何も送信されていません。そのプログラムの終了後にもう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>The camera is in use by another program. Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>As above, when the other program cannot be named.</extracomment>
+        <translation>カメラは他のプログラムが使用中です。カメラには何も送信されていません。そのプログラムの終了後にもう一度お試しください。</translation>
+    </message>
+    <message>
+        <source>Camera in use</source>
+        <extracomment>Title of the box shown when EnterUPD or Start finds another program working on the camera.</extracomment>
+        <translation>カメラは使用中です</translation>
+    </message>
 </context>
 </TS>

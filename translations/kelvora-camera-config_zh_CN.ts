@@ -386,5 +386,30 @@
         <source>The device has stopped reporting its progress. Wait for it to restart; if it comes back in upgrade mode, start the upgrade again.</source>
         <translation>设备已停止报告进度。请等待其重启；如果它以升级模式重新出现，请重新开始升级。</translation>
     </message>
+    <message>
+        <source>Status: In use by %1 (pid %2)</source>
+        <extracomment>The second status line while another program (the command-line tool, or this program started a second time) works on the camera and this window keeps off it. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>状态：正被 %1 (PID %2) 使用</translation>
+    </message>
+    <message>
+        <source>Status: In use by another program</source>
+        <extracomment>As &quot;Status: In use by %1 (pid %2)&quot;, when the other program cannot be named.</extracomment>
+        <translation>状态：正被其他程序使用</translation>
+    </message>
+    <message>
+        <source>The camera is in use by %1 (pid %2). Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>The box shown when EnterUPD or Start finds another program working on the camera. %1 is that program&apos;s name, %2 its process ID.</extracomment>
+        <translation>摄像头正被 %1 (PID %2) 使用。未向其发送任何内容。请在该程序结束后重试。</translation>
+    </message>
+    <message>
+        <source>The camera is in use by another program. Nothing was sent to it. Try again once that program has finished.</source>
+        <extracomment>As above, when the other program cannot be named.</extracomment>
+        <translation>摄像头正被其他程序使用。未向其发送任何内容。请在该程序结束后重试。</translation>
+    </message>
+    <message>
+        <source>Camera in use</source>
+        <extracomment>Title of the box shown when EnterUPD or Start finds another program working on the camera.</extracomment>
+        <translation>摄像头正在使用中</translation>
+    </message>
 </context>
 </TS>

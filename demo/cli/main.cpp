@@ -6,7 +6,9 @@
 // several commands behaves like one camera on the desk, the camera's state
 // (identity, framing mode, firmware version, and the second camera's mode)
 // is kept in the file named by KELVORA_CLI_DEMO_STATE, when set, also when a
-// run ends by a second Ctrl-C, SIGTERM or SIGHUP. KELVORA_CLI_DEMO takes a
+// run ends by a second Ctrl-C, SIGTERM or SIGHUP. Runs that keep one state
+// file share the camera's lock, as two programs on one desk would; runs with
+// different state files have different cameras. KELVORA_CLI_DEMO takes a
 // comma-separated list of settings for trying the tool's answers to trouble:
 //
 //   absent          no camera attached for this run (the kept one keeps its state)
@@ -31,8 +33,12 @@
 #include "cli/Link.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "protocol/CameraLock.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -161,6 +167,22 @@ int refuseUpgradingTheSecond(const QStringList &arguments)
         {}}));
 }
 
+// Every virtual camera reports the serial number SIM0001, so that all of
+// them would share one lock. The camera on the desk is the state file: the
+// runs that keep one share a lock folder of their own inside the usual one,
+// and runs with other state files (the rooms of the Ansible example, all on
+// one machine) do not keep each other off their cameras.
+void lockFolderForTheKeptCamera(const QString &statePath)
+{
+    const QByteArray tag = QCryptographicHash::hash(QFile::encodeName(QFileInfo(statePath).absoluteFilePath()),
+                                                    QCryptographicHash::Sha256)
+                               .toHex()
+                               .left(16);
+    const QString folder = cameralock::directory() + QStringLiteral("/kelvora-camera-demo-") + QString::fromLatin1(tag);
+    if (QDir().mkpath(folder))
+        qputenv(cameralock::kDirectoryVariable, QFile::encodeName(folder));
+}
+
 bool applySettings(sim::VirtualCamera &camera, const QString &text)
 {
     for (const QString &setting : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -219,8 +241,10 @@ int main(int argc, char *argv[])
     demo::setUpDemoCamera();
     sim::VirtualCamera &camera = sim::VirtualCamera::instance();
     g_kept.path = QString::fromLocal8Bit(qgetenv(kStateVariable));
-    if (!g_kept.path.isEmpty())
+    if (!g_kept.path.isEmpty()) {
         loadState(camera, g_kept.path);
+        lockFolderForTheKeptCamera(g_kept.path);
+    }
     const QString settings = QString::fromLocal8Bit(qgetenv(kSettingsVariable));
     if (!applySettings(camera, settings)) {
         std::fprintf(stderr, "kelvora-camera-cli-demo: %s holds an unknown setting: %s\n", kSettingsVariable,

@@ -6,6 +6,7 @@
 #include "Link.h"
 #include "Report.h"
 
+#include "protocol/CameraLock.h"
 #include "protocol/Exchange.h"
 #include "protocol/ImageChecks.h"
 #include "protocol/UploadPipeline.h"
@@ -116,13 +117,36 @@ private:
         return findOne(device, &problem) ? 0 : fail(problem);
     }
 
-    // Runs a command on the one device it acts on, once found.
+    // Runs a command on the one device it acts on, once found and taken.
     int onDevice(int (Session::*command)(const Device &device))
     {
         Device device;
         if (const int refused = pickDevice(&device))
             return refused;
+        if (const int refused = takeCamera(device))
+            return refused;
         return (this->*command)(device);
+    }
+
+    // Keeps every other program off the camera until the command ends,
+    // across its switch of identity: 0 once taken, else the exit code of a
+    // refusal, before anything of the camera is opened. A lock file that
+    // cannot be used is said, and the command goes on without it.
+    int takeCamera(const Device &device)
+    {
+        const QString key = cameralock::keyFor(device);
+        cameralock::Holder holder;
+        switch (m_lock.take(key, &holder)) {
+        case cameralock::Outcome::Taken:
+            verbose(QStringLiteral("holding the lock %1").arg(cameralock::lockFile(key)));
+            return 0;
+        case cameralock::Outcome::Held:
+            return fail(report::cameraInUse(holder, cameralock::lockFile(key)));
+        case cameralock::Outcome::Failed:
+            m_output.notice(report::lockNotTaken(m_lock.error()));
+            return 0;
+        }
+        return 0;
     }
 
     // The one device the command acts on: the one --device names, or the
@@ -433,6 +457,8 @@ private:
         Device device;
         if (const int refused = pickDevice(&device))
             return refused;
+        if (const int refused = takeCamera(device))
+            return refused;
         Problem problem;
         const bool recovery = device.identity == Identity::Upgrade;
         QString oldVersion;
@@ -537,9 +563,9 @@ private:
     }
 
     // Where the camera is found and has told its version (or not), and
-    // nothing was written yet: the size to announce, the version guard, and
-    // for a dry run the lock; then the end of a dry run. The exit code when
-    // the command ends here, nothing when the upgrade goes on.
+    // nothing was written yet: the size to announce and the version guard;
+    // then the end of a dry run. The exit code when the command ends here,
+    // nothing when the upgrade goes on.
     std::optional<int> beforeWriting(const Device &device, bool recovery, const QString &version, bool known,
                                      const Firmware &firmware)
     {
@@ -558,21 +584,11 @@ private:
             m_output.say(guard.remark);
         if (!m_options.dryRun)
             return std::nullopt;
-        Problem problem;
-        if (!cameraLockFree(device, &problem))
-            return fail(problem);
+        // The lock was taken before the camera was opened, as for a real
+        // run: a camera another program holds has ended the dry run with
+        // the same refusal already.
         m_link.close();
         return done(report::wouldWrite(standing));
-    }
-
-    // Whether another program holds the camera's lock: a dry run says what
-    // a real run would meet. THE LOCK CHECK GOES HERE: the lock is not in
-    // this branch yet, so the camera is taken to be free.
-    bool cameraLockFree(const Device &device, Problem *problem)
-    {
-        Q_UNUSED(device);
-        Q_UNUSED(problem);
-        return true;
     }
 
     // A fault of the upload, with what was dropped while waiting.
@@ -661,6 +677,8 @@ private:
     const Options &m_options;
     Output &m_output;
     Waits m_waits;
+    // Let go of after the link has closed the camera's handles.
+    cameralock::CameraLock m_lock;
     Link m_link;
     int m_interruptsAnswered = 0;   // stop signals told to wait
     bool m_changedCamera = false;   // a request that changes the camera went out in this run

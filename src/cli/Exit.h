@@ -15,6 +15,7 @@ enum class Exit : int {
     NoAccess = 5,         // a node of the camera exists but cannot be opened
     Device = 6,           // the camera refused, failed or did not answer in time
     ImageRefused = 7,     // the firmware image failed a check or could not be read
+    InUse = 8,            // another program is working on the camera
     OlderVersion = 9,     // the package is older than the camera's firmware, and --allow-older was not given
     HungUp = 129,         // SIGHUP: the terminal or the SSH session went away (128 + SIGHUP)
     Interrupted = 130,    // Ctrl-C (128 + SIGINT, as shells report it)
@@ -37,6 +38,7 @@ inline constexpr ExitInfo kExitCodes[] = {
     {Exit::NoAccess, "no-access", "a node of the camera cannot be opened by this user"},
     {Exit::Device, "device", "the camera refused, failed, left or did not answer in time"},
     {Exit::ImageRefused, "image-refused", "the firmware image was refused or could not be read"},
+    {Exit::InUse, "in-use", "another program is working on the camera"},
     {Exit::OlderVersion, "older-version", "the package is older than the camera's firmware (--allow-older installs it)"},
     {Exit::HungUp, "hangup", "stopped by SIGHUP (the terminal or SSH session went away)"},
     {Exit::Interrupted, "interrupted", "stopped by Ctrl-C"},

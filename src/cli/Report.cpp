@@ -420,6 +420,26 @@ Problem notWritten(frame::Command command)
                    QStringLiteral("%1 could not be written to the camera").arg(commandName(command)), {}, {}};
 }
 
+Problem cameraInUse(const cameralock::Holder &holder, const QString &lockFile)
+{
+    const QJsonValue named = holder.known() ? QJsonValue(QJsonObject{{QStringLiteral("program"), holder.program},
+                                                                     {QStringLiteral("pid"), double(holder.pid)}})
+                                            : QJsonValue();
+    return Problem{Exit::InUse, QStringLiteral("in-use"),
+                   holder.known() ? QStringLiteral("the camera is in use by %1 (pid %2)").arg(holder.program).arg(holder.pid)
+                                  : QStringLiteral("the camera is in use by another program"),
+                   {QStringLiteral("Nothing was sent to the camera. Run the command again once that program has "
+                                   "finished; `kelvora-camera-cli list` and `info` answer meanwhile.")},
+                   QJsonObject{{QStringLiteral("holder"), named}, {QStringLiteral("lock"), lockFile}}};
+}
+
+QString lockNotTaken(const QString &why)
+{
+    return QStringLiteral("could not take the camera's lock (%1); going on without it, so another program may "
+                          "work on the camera at the same time")
+        .arg(printable(why));
+}
+
 Problem upgradeModeHasNoFraming()
 {
     return Problem{Exit::Device, QStringLiteral("upgrade-mode"),

@@ -10,6 +10,7 @@
 #include "Link.h"
 #include "Output.h"
 
+#include "protocol/CameraLock.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/Discovery.h"
 #include "protocol/ImageChecks.h"
@@ -121,6 +122,12 @@ Problem stoppedUploading(qint64 sent, qint64 size);
 // silent; `dropped` says what was read and dropped meanwhile.
 Problem waitFailed(Link::Wait wait, const QString &what, std::chrono::milliseconds limit, const QString &dropped);
 Problem notWritten(frame::Command command);
+
+// Another program holds the camera's lock (its file `lockFile`).
+Problem cameraInUse(const cameralock::Holder &holder, const QString &lockFile);
+// The lock could not be taken for a reason other than its holder: said as
+// a notice, and the command goes on without it.
+QString lockNotTaken(const QString &why);
 
 Problem upgradeModeHasNoFraming();
 Problem modeNotTaken(int wanted, int reported);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ui_MainWindow.h"
+#include "protocol/CameraLock.h"
 #include "protocol/FramingModes.h"
 #include "protocol/HidIo.h"
 #include "link/HotPlugMonitor.h"
@@ -149,6 +150,7 @@ void MainWindow::createTimers()
 void MainWindow::watchSystem()
 {
     m_sleepInhibitor = new SleepInhibitor(this);
+    m_cameraLock = std::make_unique<cameralock::CameraLock>();
 
     m_hotPlugTimer = new QTimer(this);
     m_hotPlugTimer->setObjectName(QStringLiteral("hotPlugTimer"));

@@ -7,6 +7,7 @@
 #include <hidapi/hidapi.h>
 
 #include <array>
+#include <memory>
 
 class QByteArray;
 class QFile;
@@ -15,6 +16,7 @@ class QTimer;
 class HotPlugMonitor;
 class SleepInhibitor;
 class Ui_MainWindow;
+namespace cameralock { class CameraLock; struct Holder; }
 namespace discovery { enum class Identity; }
 namespace frame { struct Command; struct Payload; }
 namespace imagecheck { enum class Refusal; }
@@ -25,7 +27,7 @@ namespace modes { enum class FramingMode : quint8; struct ModeInfo; }
 // of the subsystem that owns them; each section below names its file. The
 // window-free pieces they call (frames, discovery, the exchange's facts,
 // device I/O, modes, image checks, the upload's arithmetic and its stream
-// step) live in src/protocol.
+// step, the camera's lock) live in src/protocol.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -90,6 +92,12 @@ private:
     void setStatusLabels(const QString &sheet);
     void pollControlInterface();
     int sendRequest(const frame::Command &command, const quint8 *payload = nullptr, int length = 0);
+
+    // ---- src/window/link/CameraInUse.cpp: one program at a time on the camera
+    bool cameraHeldElsewhere();
+    void showCameraInUse(const cameralock::Holder &holder);
+    bool takeCameraLock();
+    void releaseCameraLock();
 
     // ---- src/window/camera/ReplyDispatcher.cpp: the frame checks and the handler table
     void dispatchReply(const QByteArray &report);
@@ -172,6 +180,13 @@ private:
     bool m_linkBoxOpen = false;
     bool m_cameraConnected = false;
     bool m_updConnected = false;
+    // The camera's lock, held from EnterUPD (or Start) to the end of the
+    // upgrade; let go of by releaseCameraLock, at the latest when the
+    // window is destroyed.
+    std::unique_ptr<cameralock::CameraLock> m_cameraLock;
+    // The status line says that another program holds the camera, and
+    // nothing of the camera is open.
+    bool m_cameraInUse = false;
 
     // Camera control.
     // The framing mode chosen or last reported, or kFailedApplyMode once an

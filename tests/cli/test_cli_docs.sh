@@ -40,7 +40,7 @@ done
 
 # Exit codes: the table in docs/cli.md is the reference.
 codes=$(awk -F'|' '/^\| [0-9]+ +\|/ { gsub(/ /, "", $2); print $2 }' "$json_doc")
-[[ $(wc -w <<<"$codes") -eq 12 ]] || fail "expected twelve exit codes in $json_doc, found: $codes"
+[[ $(wc -w <<<"$codes") -eq 13 ]] || fail "expected thirteen exit codes in $json_doc, found: $codes"
 for code in $codes; do
     grep -qE "(^| )$code " <<<"$help" || fail "--help does not list exit code $code"
     grep -qx "\.B $code" "$man_page" || fail "the man page does not list exit code $code"

@@ -5,7 +5,8 @@
 // would in a process of its own, while this thread's event loop keeps the
 // emulated bus in step with the camera (its leaving, its return). No
 // command may hang past its time-out or end in success when the camera did
-// not do the job.
+// not do the job. Two commands at once on one camera: exactly one of them
+// gets it.
 
 #include "Bytes.h"
 #include "CliRun.h"
@@ -144,6 +145,8 @@ private slots:
     void faultsEndInTheRightExitCode();
     void stopSignalInEachWait_data();
     void stopSignalInEachWait();
+    void oneCommandAtATime_data();
+    void oneCommandAtATime();
 
 private:
     // The camera in this identity, with its version and mode, on the bus.
@@ -671,6 +674,48 @@ void RealHidCliTest::stopSignalInEachWait()
     QCOMPARE(result.error().value("exit_code").toInt(), code);
     QCOMPARE(result.error().value("reason").toString(), result.error().value("kind").toString());
     QVERIFY2(result.error().value("message").toString().startsWith(said), result.err.constData());
+}
+
+void RealHidCliTest::oneCommandAtATime_data()
+{
+    QTest::addColumn<Identity>("identity");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<bool>("together");   // else once the first uploads
+
+    // The first, an upgrade, took the camera in normal mode: the key is the
+    // same in upgrade mode, the USB port both identities are plugged into.
+    QTest::newRow("an upgrade holds it across the switch: enter-upgrade is refused")
+        << Identity::Normal << QStringList{"--json", "enter-upgrade"} << false;
+    QTest::newRow("two upgrades started together: one of them")
+        << Identity::Upgrade << QStringList{"--json", "upgrade", "IMAGE"} << true;
+}
+
+void RealHidCliTest::oneCommandAtATime()
+{
+    QFETCH(Identity, identity);
+    QFETCH(QStringList, second);
+    QFETCH(bool, together);
+    second.replaceInStrings(QStringLiteral("IMAGE"), m_imagePath);
+    attach(identity);
+    // The camera writes for a while, in upgrade mode.
+    m_bus->camera()->setProgressPlan({50, 100}, 400ms, 300ms, kNewVersion);
+
+    Run other;
+    const Run first = runCli({"--json", "upgrade", m_imagePath}, 20000, [&](pthread_t) {
+        if (!together)
+            QVERIFY(QTest::qWaitFor([&] { return !framesOn(m_bus->camera()->writtenFrames(), kData).isEmpty(); }, 10000));
+        other = runCli(second, 20000);
+    });
+    const Run &loser = first.code == 0 ? other : first;
+    QVERIFY2((first.code == 0) != (other.code == 0), first.err + other.err);
+    QVERIFY2(loser.code == 8, loser.err.constData());
+    QCOMPARE(loser.error().value("holder").toObject().value("program").toString(), QStringLiteral("tst_realhid_cli"));
+    QVERIFY2(loser.error().value("lock").toString().endsWith("/kelvora-camera.usb-0000:00:14.0-1.lock"),
+             loser.err.constData());
+    // One image went to the camera, once.
+    QVERIFY(m_bus->camera()->receivedImage() == m_image);
+    QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kData).size(), kDataReports);
+    QCOMPARE(m_bus->camera()->version(), kNewVersion);
 }
 
 QTEST_GUILESS_MAIN(RealHidCliTest)

@@ -122,6 +122,9 @@ void MainWindow::on_lpfOn_clicked()
 
 void MainWindow::on_ufuMode_clicked()
 {
+    // From here to the end of the upgrade the camera is this window's.
+    if (!takeCameraLock())
+        return;
     sendRequest(frame::CAMERA_ENTER_UPD);
 }
 

@@ -67,6 +67,9 @@ void MainWindow::on_Refresh_clicked()
 
 void MainWindow::checkDevicePresence()
 {
+    // While another program works on the camera, nothing of it is opened.
+    if (cameraHeldElsewhere())
+        return;
     hid_device *camera = probe(Identity::Camera);
     hid_device *upgrade = probe(Identity::Upgrade);
 
@@ -139,7 +142,7 @@ void MainWindow::forgetDevice()
     // Whatever the window still shows or holds is taken down, whether the
     // look came from the timer, from Refresh (which has already cleared the
     // flags, but not the probes) or from a node of ours going away.
-    const bool heldDevice = m_cameraConnected || m_updConnected || m_cameraProbe || m_updProbe;
+    const bool heldDevice = m_cameraConnected || m_updConnected || m_cameraProbe || m_updProbe || m_cameraInUse;
     m_cameraConnected = false;
     m_updConnected = false;
     if (heldDevice)
@@ -171,6 +174,7 @@ void MainWindow::deviceNotFound()
     // online and the upgrade device is not held after it has gone.
     hidio::closeHandle(m_cameraProbe);
     hidio::closeHandle(m_updProbe);
+    m_cameraInUse = false;
     ui->deviceNameLabel->setText(tr("Device: Not Found"));
     ui->statusLabel->setText(tr("Status: Disconnected"));
     ui->deviceNameLabel->setStyleSheet(QString::fromUtf8(styles::kStatusNotFound));
@@ -198,6 +202,7 @@ void MainWindow::holdProbe(Identity identity, hid_device *probe)
 
 void MainWindow::showConnected(const QString &device, const char *sheet)
 {
+    m_cameraInUse = false;
     ui->deviceNameLabel->setText(device);
     ui->statusLabel->setText(tr("Status: Connected"));
     setStatusLabels(QString::fromUtf8(sheet));
@@ -217,6 +222,9 @@ void MainWindow::connectCamera(hid_device *probe)
     // the camera's interfaces; it is stopped before they open, and the user
     // told once the camera's connect requests are out.
     const bool interrupted = stopUpgradeOnDeparture();
+    // Back in normal mode, the camera is free for other programs again,
+    // also when EnterUPD was never followed by an upload.
+    releaseCameraLock();
     openInterfaces(Identity::Camera);
     requestCameraMode();
     requestUvcName();

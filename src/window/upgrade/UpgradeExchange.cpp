@@ -29,9 +29,12 @@ constexpr std::chrono::milliseconds kDevicePhaseSilence(120000);
 
 void MainWindow::on_StartUpd_clicked()
 {
-    if (!validateUpgradeStart())
+    if (!validateUpgradeStart() || !takeCameraLock())
         return;
     startUpgrade();
+    // An image refused before anything was announced ends the upgrade.
+    if (!m_uploadFile)
+        releaseCameraLock();
 }
 
 void MainWindow::startUpgrade()

@@ -46,9 +46,12 @@ void MainWindow::setUpgradeBusy(bool busy)
     for (QWidget *widget : widgets)
         widget->setEnabled(!busy);
     // The computer must not sleep while the camera takes its firmware: the
-    // lock lasts exactly as long as the upgrade holds the controls.
-    if (busy)
+    // lock lasts exactly as long as the upgrade holds the controls. The end
+    // of an upgrade also frees the camera for other programs.
+    if (busy) {
         m_sleepInhibitor->take();
-    else
+    } else {
         m_sleepInhibitor->release();
+        releaseCameraLock();
+    }
 }
