@@ -950,6 +950,7 @@ void CliCommandsTest::cameraHeldByAnotherProgram_data()
     QTest::newRow("enter-upgrade") << Identity::Normal << QStringList{"enter-upgrade"} << 8;
     QTest::newRow("upgrade") << Identity::Normal << QStringList{"upgrade", "IMAGE"} << 8;
     QTest::newRow("upgrade of a camera in upgrade mode") << Identity::Upgrade << QStringList{"upgrade", "IMAGE"} << 8;
+    QTest::newRow("a dry run meets what a real run would") << Identity::Normal << QStringList{"upgrade", "--dry-run", "IMAGE"} << 8;
     // They only read.
     QTest::newRow("info answers") << Identity::Normal << QStringList{"info"} << 0;
     QTest::newRow("list answers") << Identity::Upgrade << QStringList{"list"} << 0;
