@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "Doctor.h"
 #include "Interrupt.h"
 #include "Link.h"
 #include "Report.h"
@@ -62,6 +63,8 @@ public:
             return onDevice(&Session::enterUpgrade);
         case Command::Upgrade:
             return upgrade();
+        case Command::Doctor:
+            return runDoctor(m_options, m_output);
         case Command::None:
             break;
         }

@@ -15,6 +15,7 @@ enum class Exit : int {
     NoAccess = 5,         // a node of the camera exists but cannot be opened
     Device = 6,           // the camera refused, failed or did not answer in time
     ImageRefused = 7,     // the firmware image failed a check or could not be read
+    Blocked = 10,         // doctor: a check found what keeps the camera from being used
     HungUp = 129,         // SIGHUP: the terminal or the SSH session went away (128 + SIGHUP)
     Interrupted = 130,    // Ctrl-C (128 + SIGINT, as shells report it)
     Terminated = 143,     // SIGTERM: timeout(1), a service manager, kill (128 + SIGTERM)
@@ -36,6 +37,7 @@ inline constexpr ExitInfo kExitCodes[] = {
     {Exit::NoAccess, "no-access", "a node of the camera cannot be opened by this user"},
     {Exit::Device, "device", "the camera refused, failed, left or did not answer in time"},
     {Exit::ImageRefused, "image-refused", "the firmware image was refused or could not be read"},
+    {Exit::Blocked, "blocked", "doctor found a problem that keeps the camera from being used"},
     {Exit::HungUp, "hangup", "stopped by SIGHUP (the terminal or SSH session went away)"},
     {Exit::Interrupted, "interrupted", "stopped by Ctrl-C"},
     {Exit::Terminated, "terminated", "stopped by SIGTERM (timeout, a service manager, kill)"},

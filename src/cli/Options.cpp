@@ -21,6 +21,7 @@ constexpr CommandWord kCommands[] = {
     {Command::SetMode, "set-mode", 1},
     {Command::EnterUpgrade, "enter-upgrade", 0},
     {Command::Upgrade, "upgrade", 1},
+    {Command::Doctor, "doctor", 0},
 };
 
 constexpr double kLongestTimeoutSeconds = 24 * 60 * 60;
@@ -128,7 +129,8 @@ Parsed parseArguments(const QStringList &arguments)
             name = argument.left(equals);
             value = argument.mid(equals + 1);
         }
-        const bool takesValue = name == QLatin1String("--device") || name == QLatin1String("--timeout");
+        const bool takesValue = name == QLatin1String("--device") || name == QLatin1String("--timeout")
+                                || name == QLatin1String("--udev-rules-dir");
         if (!takesValue && value)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
         if (takesValue && !value) {
@@ -159,14 +161,20 @@ Parsed parseArguments(const QStringList &arguments)
             options.timeout = parseTimeout(*value);
             if (!options.timeout)
                 return fail(QStringLiteral("--timeout takes seconds above 0 and at most 86400, not '%1'").arg(*value));
+        } else if (name == QLatin1String("--udev-rules-dir")) {
+            if (value->isEmpty())
+                return fail(QStringLiteral("--udev-rules-dir needs a folder"));
+            options.rulesDirs << *value;
         } else {
             return fail(QStringLiteral("unknown option '%1' (try --help)").arg(argument));
         }
     }
 
     if (!command)
-        return fail(QStringLiteral("no command given (list, info, set-mode, enter-upgrade or upgrade; try --help)"));
+        return fail(QStringLiteral("no command given (list, info, set-mode, enter-upgrade, upgrade or doctor; try --help)"));
     options.command = command->command;
+    if (!options.rulesDirs.isEmpty() && command->command != Command::Doctor)
+        return fail(QStringLiteral("--udev-rules-dir is for doctor only"));
     if (operands.size() < command->arguments) {
         if (command->command == Command::SetMode)
             return fail(QStringLiteral("set-mode needs a mode: full, auto, voice or gallery (or 0, 1, 2, 8)"));

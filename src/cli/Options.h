@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class Command { None, List, Info, SetMode, EnterUpgrade, Upgrade };
+enum class Command { None, List, Info, SetMode, EnterUpgrade, Upgrade, Doctor };
 
 struct Options
 {
@@ -23,6 +23,7 @@ struct Options
     std::optional<std::chrono::milliseconds> timeout;   // --timeout, for every wait
     int mode = -1;         // set-mode: the device value
     QString image;         // upgrade: the image's path
+    QStringList rulesDirs; // doctor: --udev-rules-dir, each folder udev would read rules from
 };
 
 struct Parsed
