@@ -320,13 +320,17 @@ Check busCheck(const QVector<Device> &devices, const QString &selector)
         QString label = identityText(device.identity);
         if (!device.serialNumber.isEmpty())
             label += QStringLiteral(", serial ") + printable(device.serialNumber);
+        label += QStringLiteral(", USB ") + usbIdText(device.identity);
         labels << label;
-        check.details << QStringLiteral("%1, USB %2").arg(label, usbIdText(device.identity));
+        if (devices.size() > 1)
+            check.details << label;
         bool pagesKnown = false;
         for (const discovery::Interface &entry : device.interfaces) {
             pagesKnown = pagesKnown || entry.usagePage != 0;
-            check.details << QStringLiteral("  %1 %2").arg(QLatin1String(roleKeyword(entry)), -8)
-                                                   .arg(printable(QString::fromLocal8Bit(entry.path)));
+            check.details << QStringLiteral("%1%2 %3")
+                                 .arg(devices.size() > 1 ? QStringLiteral("  ") : QString())
+                                 .arg(QLatin1String(roleKeyword(entry)), -8)
+                                 .arg(printable(QString::fromLocal8Bit(entry.path)));
         }
         if (!pagesKnown)
             continue;
@@ -334,7 +338,7 @@ Check busCheck(const QVector<Device> &devices, const QString &selector)
         const discovery::InterfaceChoice choice = discovery::chooseInterfaces(device.interfaces, all);
         if (!choice.complete()) {
             check.status = Status::Warning;
-            check.details << QStringLiteral("  it lists no %1 interface: it may still be arriving")
+            check.details << QStringLiteral("it lists no %1 interface: it may still be arriving")
                                  .arg(choice.control < 0 ? QStringLiteral("control") : QStringLiteral("data"));
         }
     }
@@ -492,8 +496,10 @@ Check nodesCheck(const QVector<NodeFacts> &nodes, const UserFacts &user)
 
     const QString who = QStringLiteral("this user (%1)").arg(user.name.isEmpty() ? QString::number(user.uid) : user.name);
     if (keptOut == 0 && missing == 0) {
-        check.summary = QStringLiteral("%1 may open %2").arg(who, vendor.size() == 1 ? QStringLiteral("it")
-                                                                                    : QStringLiteral("all %1").arg(vendor.size()));
+        const QString all = vendor.size() == 1   ? QStringLiteral("it")
+                            : vendor.size() == 2 ? QStringLiteral("both")
+                                                 : QStringLiteral("all %1").arg(vendor.size());
+        check.summary = QStringLiteral("%1 may open %2").arg(who, all);
         return check;
     }
     check.status = Status::Problem;
@@ -633,7 +639,9 @@ Check ruleCheck(const RulesFacts &facts, const Coverage &coverage, const QString
     for (const Identity identity : {Identity::Camera, Identity::Upgrade}) {
         for (const Grant &grant : coverage.of(identity))
             check.details << QStringLiteral("%1 (%2): %3 line %4, %5%6")
-                                 .arg(usbIdText(identity), identityText(identity), grant.file)
+                                 .arg(identity == Identity::Camera ? QStringLiteral("normal mode")
+                                                                  : QStringLiteral("upgrade mode"),
+                                      usbIdText(identity), grant.file)
                                  .arg(grant.line)
                                  .arg(grantWords(grant.kind, grant.who),
                                       grant.tooLate ? QStringLiteral(", but after ") + QLatin1String(kSeatLateRules)
@@ -787,11 +795,9 @@ Check sessionCheck(const SessionFacts &facts, const UserFacts &user, bool keptOu
                             .arg(facts.unreachable);
         return check;
     }
-    if (facts.found)
-        check.details << QStringLiteral("this process: %1").arg(describeSession(facts.own));
     for (const Session &session : facts.userSessions) {
         if (!facts.found || session.id != facts.own.id)
-            check.details << QStringLiteral("also: %1").arg(describeSession(session));
+            check.details << QStringLiteral("this user's %1").arg(describeSession(session));
     }
     if (user.uid == 0) {
         check.summary = QStringLiteral("root opens the nodes whatever the session");
