@@ -12,10 +12,11 @@ class QByteArray;
 class QFile;
 class QPushButton;
 class QTimer;
+class AccessNotice;
 class HotPlugMonitor;
 class SleepInhibitor;
 class Ui_MainWindow;
-namespace discovery { enum class Identity; }
+namespace discovery { enum class Identity; struct Interface; }
 namespace frame { struct Command; struct Payload; }
 namespace imagecheck { enum class Refusal; }
 namespace modes { enum class FramingMode : quint8; struct ModeInfo; }
@@ -90,6 +91,12 @@ private:
     void setStatusLabels(const QString &sheet);
     void pollControlInterface();
     int sendRequest(const frame::Command &command, const quint8 *payload = nullptr, int length = 0);
+
+    // ---- src/window/link/AccessWatch.cpp: the camera on the bus but out of reach
+    void lookForCameraOutOfReach();
+    void noteInterfacesOutOfReach(const QVector<discovery::Interface> &interfaces, const QVector<bool> &opened);
+    void offerAccessNotice();
+    void hideAccessNotice();
 
     // ---- src/window/camera/ReplyDispatcher.cpp: the frame checks and the handler table
     void dispatchReply(const QByteArray &report);
@@ -172,6 +179,10 @@ private:
     bool m_linkBoxOpen = false;
     bool m_cameraConnected = false;
     bool m_updConnected = false;
+    // Says that the camera is on the bus but may not be opened; made the
+    // first time it is needed, given once per arrival of the camera.
+    AccessNotice *m_accessNotice = nullptr;
+    bool m_accessNoticeGiven = false;
 
     // Camera control.
     // The framing mode chosen or last reported, or kFailedApplyMode once an

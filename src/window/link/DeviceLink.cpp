@@ -62,6 +62,7 @@ void MainWindow::on_Refresh_clicked()
 {
     m_cameraConnected = false;
     m_updConnected = false;
+    m_accessNoticeGiven = false;
     checkDevicePresence();
 }
 
@@ -79,6 +80,7 @@ void MainWindow::checkDevicePresence()
     if (presence == discovery::Presence::Nothing) {
         m_partialDeviceTimer->stop();
         forgetDevice();
+        lookForCameraOutOfReach();
         return;
     }
 
@@ -300,6 +302,7 @@ void MainWindow::openInterfaces(Identity identity)
     }
 
     if (choice.complete()) {
+        hideAccessNotice();
         restartPollTimer();
         on_GetVersion_clicked();
         requestCameraMode();
@@ -308,6 +311,7 @@ void MainWindow::openInterfaces(Identity identity)
 
     m_linkIncomplete = true;
     m_incompleteLinkNodes = vendorNodes(interfaces);
+    noteInterfacesOutOfReach(interfaces, opened);
     m_linkBoxOpen = true;
     QMessageBox::critical(this, tr("HID Error"), tr("Unable to open HID device."));
     m_linkBoxOpen = false;
