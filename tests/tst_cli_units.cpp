@@ -617,7 +617,6 @@ void CliUnitsTest::tagVerdicts_data()
     unknown.udevKnows = false;
     QTest::newRow("no udev here") << QVector<NodeFacts>{unknown} << kCameraLine << Status::Warning
                                   << "udev has no record" << QStringList();
-    QTest::newRow("no camera") << QVector<NodeFacts>() << kCameraLine << Status::Skipped << "no camera" << QStringList();
     // Only the vendor interfaces count: the consumer-control node needs no tag.
     QTest::newRow("the consumer-control node untagged")
         << QVector<NodeFacts>{control, nodeFact("/dev/hidraw2", "other", Access::Denied, {})} << kCameraLine
@@ -709,7 +708,6 @@ void CliUnitsTest::sandboxVerdicts_data()
         return made;
     };
     const QStringList hidden{"/dev/hidraw0", "/dev/hidraw1"};
-    QTest::newRow("none") << facts("", true, {}) << Status::Ok << "none found" << "";
     QTest::newRow("a flatpak that hides the nodes") << facts("flatpak", true, hidden) << Status::Problem
                                                     << "/dev/hidraw0, /dev/hidraw1 of the camera's nodes are"
                                                     << "flatpak override --user --device=all org.example.Tool";
@@ -745,7 +743,6 @@ void CliUnitsTest::backendVerdicts_data()
 
     const QString hidraw = QStringLiteral("/usr/lib/x86_64-linux-gnu/libhidapi-hidraw.so.0");
     QTest::newRow("hidraw, pages reported") << hidraw << 3 << 0 << Status::Ok;
-    QTest::newRow("hidraw, no camera") << hidraw << 0 << 0 << Status::Ok;
     QTest::newRow("no page for any interface") << hidraw << 2 << 2 << Status::Problem;
     QTest::newRow("libusb, no camera") << "/usr/lib/x86_64-linux-gnu/libhidapi-libusb.so.0" << 0 << 0 << Status::Problem;
     QTest::newRow("one interface without a page") << hidraw << 3 << 1 << Status::Warning;
