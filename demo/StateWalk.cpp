@@ -50,7 +50,7 @@ StateWalk::StateWalk(QWidget *window, DemoCamera &camera, const QString &imagePa
 
 void StateWalk::start()
 {
-    if (m_goal != Goal::Connected) {
+    if (m_goal != Goal::Connected && m_goal != Goal::NoAccess) {
         QFile file(m_imagePath);
         if (!file.open(QIODevice::ReadOnly)) {
             finish(1, QStringLiteral("cannot read the image %1").arg(m_imagePath));
@@ -70,6 +70,13 @@ void StateWalk::buildSteps()
     const QString before = QString::fromLatin1(kFirmwareVersionBefore);
     const QString after = QString::fromLatin1(kFirmwareVersionAfter);
 
+    if (m_goal == Goal::NoAccess) {
+        m_steps.append({QStringLiteral("the notice that the camera cannot be opened"), {}, [this] {
+                            auto *notice = driver::find<QWidget>(m_window, "accessNotice");
+                            return notice && notice->isVisible() && text("deviceNameLabel") == shown("Device: Unknown");
+                        }});
+        return;
+    }
     // The first presence check runs on the window's own watch timer.
     m_steps.append({QStringLiteral("camera connected, firmware %1").arg(before), {},
                     [this, before] { return cameraShown(before); }});

@@ -33,6 +33,7 @@ public:
         Connected,      // the camera found and its name, version and mode shown
         UpgradePanel,   // the upgrade panel open, the device in upgrade mode, the image chosen
         Uploading,      // the image part-way through the upload
+        NoAccess,       // the camera on the bus, this user kept out of it, and the window's notice shown
     };
 
     // `finished` gets 0 once the goal is reached (with Upgraded, after the

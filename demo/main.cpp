@@ -39,8 +39,9 @@ const char kUsage[] =
     "  --self-test <image>        Upgrade the virtual camera with <image> without a\n"
     "                             person; exit 0 on success, 1 with a reason.\n"
     "  --screenshot-state <state> Bring the window into <state> (connected,\n"
-    "                             upgrade-panel or uploading), print \"demo: ready\"\n"
-    "                             and keep it there.\n"
+    "                             upgrade-panel, uploading, or no-access: the camera\n"
+    "                             attached but not to be opened by this user), print\n"
+    "                             \"demo: ready\" and keep it there.\n"
     "  --image <image>            The image a screenshot state chooses (default:\n"
     "                             demo-firmware.bin beside the program).\n"
     "  --report-camera-mode       Print \"demo: camera mode <value>\" each time the\n"
@@ -70,6 +71,8 @@ bool parseGoal(const QString &state, demo::StateWalk::Goal *goal)
         *goal = Goal::UpgradePanel;
     else if (state == QLatin1String("uploading"))
         *goal = Goal::Uploading;
+    else if (state == QLatin1String("no-access"))
+        *goal = Goal::NoAccess;
     else
         return false;
     return true;
@@ -111,7 +114,9 @@ Options parseOptions(const QStringList &arguments, const QString &programDir)
                             ? parser.value(image)
                             : QDir(programDir).filePath(QLatin1String(kSampleImageName));
     }
-    if (options.driven && options.goal != demo::StateWalk::Goal::Connected) {
+    const bool needsImage = options.goal != demo::StateWalk::Goal::Connected
+                            && options.goal != demo::StateWalk::Goal::NoAccess;
+    if (options.driven && needsImage) {
         const QFileInfo info(options.image);
         if (!info.isFile())
             optionError(QStringLiteral("no image file '%1'").arg(options.image));
@@ -170,6 +175,10 @@ int main(int argc, char *argv[])
 
     demo::DemoCamera camera;
     camera.plugIn();
+    // The camera's nodes as a system without the udev rule leaves them:
+    // listed on the bus, refused to this user.
+    if (options.driven && options.goal == demo::StateWalk::Goal::NoAccess)
+        sim::VirtualCamera::instance().setProbeFails(sim::Identity::Normal, true);
     if (!options.driven)
         std::fprintf(stderr, "demo: a virtual camera stands in for the USB camera\n");
 

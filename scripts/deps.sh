@@ -21,6 +21,7 @@ PACKAGING_PACKAGES=(
     librsvg2-bin          # rsvg-convert renders the PNG icons
     dpkg-dev              # dpkg-shlibdeps works out the package's library dependencies
     file                  # CPack looks at the program with it before dpkg-shlibdeps
+    lintian               # Debian's own checker, run on the built package
 )
 
 # Desktop services the tests start for real: a private D-Bus daemon with

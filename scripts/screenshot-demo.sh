@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of the demo for the README, each taken on a private virtual X
 # display: the camera connected, the upgrade panel with the device in upgrade
-# mode and the sample image chosen, and an upload under way; then the window
-# in German and in Simplified Chinese. The demo brings
+# mode and the sample image chosen, an upload under way, and the notice of a
+# camera this user may not open; then the window in German and in
+# Simplified Chinese. The demo brings
 # its window into each state itself (--screenshot-state) and says when it is
 # there; scripts/screenshot.sh takes the picture.
 #
@@ -88,6 +89,7 @@ take_pictures() {
 
     cp "$build/demo-firmware.bin" "$image"
     scripts/screenshot.sh "$demo" "$output/demo-connected.png" --screenshot-state connected
+    scripts/screenshot.sh "$demo" "$output/demo-access-notice.png" --screenshot-state no-access
     scripts/screenshot.sh "$demo" "$output/demo-upgrade-panel.png" --screenshot-state upgrade-panel --image "$image"
     # The window in two of its translations. Its title is translated too,
     # and screenshot.sh finds the window by it.

@@ -165,6 +165,7 @@ private slots:
     void keyboardAppliesAMode();
     void accessCodeByKeyboard_data();
     void accessCodeByKeyboard();
+    void noticeReadAndReachedByKeyboard();
 };
 
 void AccessibilityTest::rolesAndNames_data()
@@ -432,6 +433,44 @@ void AccessibilityTest::accessCodeByKeyboard()
     QVERIFY(session.tabTo("refOn"));
     session.toggleExtraSettings(typed);
     QVERIFY(!extraSettingsShown(session));
+}
+
+void AccessibilityTest::noticeReadAndReachedByKeyboard()
+{
+    // The camera on the bus, its nodes out of reach: the notice appears as a
+    // notification named by its heading, its text the description, and its
+    // controls come right after Refresh, the commands in a box whose text
+    // the keyboard can select.
+    KeyboardSession session;
+    QVERIFY(session.activate());
+    session.camera.setProbeFails(sim::Identity::Normal, true);
+    session.camera.attach(sim::Identity::Normal);
+    QVERIFY(session.tabTo("Refresh"));
+    session.press(Qt::Key_Space);
+    QWidget *notice = session.find<QWidget>("accessNotice");
+    QVERIFY(notice && notice->isVisible());
+
+    QAccessibleInterface *iface = accessible(notice);
+    QCOMPARE(iface->role(), QAccessible::Notification);
+    QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("This user may not open the camera"));
+    QVERIFY(iface->text(QAccessible::Description).startsWith(QLatin1String("The camera is on the USB bus")));
+    QAccessibleInterface *commands = accessible(session.find<QWidget>("accessNoticeCommands"));
+    QCOMPARE(commands->text(QAccessible::Name), QStringLiteral("Commands to run"));
+    QVERIFY(commands->state().readOnly);
+    QVERIFY(commands->textInterface());
+    QVERIFY(commands->textInterface()->text(0, commands->textInterface()->characterCount())
+                .contains(QLatin1String("kelvora-camera-cli doctor")));
+
+    QStringList order{session.focusName()};
+    for (int i = 0; i < 4; ++i) {
+        session.press(Qt::Key_Tab);
+        order << session.focusName();
+    }
+    QCOMPARE(order, (QStringList{"Refresh", "accessNoticeCommands", "accessNoticeCopy", "accessNoticeHide",
+                                 "btnFullScreen"}));
+    QVERIFY(session.tabTo("accessNoticeHide"));
+    session.press(Qt::Key_Space);
+    QTRY_VERIFY(!notice->isVisible());
 }
 
 QTEST_MAIN(AccessibilityTest)

@@ -164,6 +164,7 @@ private slots:
     void choosingAmongSeveralCameras();
     void nodeThatDoesNotOpen();
     void noCamera();
+    void doctorOnTheVirtualCamera();
     void setMode_data();
     void setMode();
     void setModeInUpgradeMode();
@@ -365,6 +366,32 @@ void CliCommandsTest::noCamera()
     const Run list = run({"--json", "list"});
     QCOMPARE(list.code, 0);
     QCOMPARE(list.json().value("devices").toArray().size(), 0);
+}
+
+void CliCommandsTest::doctorOnTheVirtualCamera()
+{
+    // Interfaces without usage pages, as hidapi's libusb backend lists them.
+    m_camera.attach(Identity::Normal, {sim::InterfaceSpec{0, 0, 0}, sim::InterfaceSpec{0, 0, 1}});
+    const QStringList doctor{"doctor", "--udev-rules-dir", m_dir.path()};
+    Run result = run(QStringList{"--json"} + doctor);
+    QCOMPARE(result.code, 10);
+    QVERIFY(result.err.isEmpty());
+    QStringList checks;
+    for (const QJsonValue &check : result.json().value("checks").toArray())
+        checks << check.toObject().value("check").toString() + ':' + check.toObject().value("status").toString();
+    // Whatever the machine says of its session and sandbox, the camera's
+    // side is judged from the bus: its interfaces cannot be told apart.
+    QCOMPARE(checks.mid(0, 4), (QStringList{"bus:ok", "nodes:ok", "rule:problem", "tags:warning"}));
+    QCOMPARE(checks.value(6), QStringLiteral("backend:problem"));
+    QCOMPARE(result.json().value("problems").toInt() >= 2, true);
+    QVERIFY(m_camera.controlRequests().isEmpty());
+
+    m_camera.detach();
+    result = run(doctor);
+    QCOMPARE(result.code, 10);
+    QVERIFY2(result.out.contains("\nskipped  Access to its nodes: no camera on the bus to check\n"), result.out.constData());
+    QVERIFY(result.out.contains("\n           lsusb -d 2207:2008\n           lsusb -d 1d6b:0102\n"));
+    QVERIFY(result.out.contains("problems keep the camera from being used"));
 }
 
 void CliCommandsTest::setMode_data()

@@ -1,13 +1,15 @@
 // The command-line tool's pure parts: the command line, the framing-mode
 // words, the time-out, how the bus is sorted into devices and one of them
-// chosen or found again after it switched identity, and how `list` says
-// whether a node opens.
+// chosen or found again after it switched identity, how `list` says
+// whether a node opens, and the verdicts of `doctor` from their facts.
 
+#include "cli/Diagnosis.h"
 #include "cli/Exit.h"
 #include "cli/Link.h"
 #include "cli/Options.h"
 #include "cli/Report.h"
 #include "protocol/FirmwarePackage.h"
+#include "protocol/NodeAccess.h"
 
 #include <QJsonArray>
 
@@ -61,6 +63,7 @@ QString describe(const QVector<Device> &devices)
 
 Q_DECLARE_METATYPE(QVector<Interface>)
 Q_DECLARE_METATYPE(cli::Access)
+Q_DECLARE_METATYPE(cli::doctor::Status)
 
 class CliUnitsTest : public QObject
 {
@@ -83,6 +86,22 @@ private slots:
     void findingTheDeviceAfterItSwitched();
     void listedAccess_data();
     void listedAccess();
+    void rulesReachingTheCamera_data();
+    void rulesReachingTheCamera();
+    void ruleVerdicts_data();
+    void ruleVerdicts();
+    void nodePermissions_data();
+    void nodePermissions();
+    void aclAttribute();
+    void tagVerdicts_data();
+    void tagVerdicts();
+    void sessionVerdicts_data();
+    void sessionVerdicts();
+    void sandboxVerdicts_data();
+    void sandboxVerdicts();
+    void backendVerdicts_data();
+    void backendVerdicts();
+    void doctorVerdict();
 };
 
 void CliUnitsTest::arguments_data()
@@ -163,6 +182,12 @@ void CliUnitsTest::arguments_data()
                                                     << "--output must name a .cab file" << none << "" << qint64(-1);
     QTest::newRow("pack without an image") << QStringList{"pack", "--firmware-version", "2.2.0", "--output", "o.cab"}
                                            << "pack needs the firmware image" << none << "" << qint64(-1);
+    QTest::newRow("doctor with rules folders") << QStringList{"doctor", "--udev-rules-dir", "/a", "--udev-rules-dir=/b"}
+                                               << "" << int(Command::Doctor) << "" << qint64(-1);
+    QTest::newRow("rules folder for another command") << QStringList{"--udev-rules-dir", "/a", "list"}
+                                                      << "--udev-rules-dir is an option of doctor, not of list" << none << "" << qint64(-1);
+    QTest::newRow("empty rules folder") << QStringList{"doctor", "--udev-rules-dir="} << "--udev-rules-dir needs a value" << none << ""
+                                        << qint64(-1);
 }
 
 void CliUnitsTest::arguments()
@@ -186,6 +211,8 @@ void CliUnitsTest::arguments()
     QCOMPARE(int(parsed.options.command), command);
     QCOMPARE(parsed.options.device, device);
     QCOMPARE(parsed.options.timeout ? qint64(parsed.options.timeout->count()) : qint64(-1), timeoutMs);
+    if (parsed.options.command == Command::Doctor)
+        QCOMPARE(parsed.options.rulesDirs, (QStringList{"/a", "/b"}));
 }
 
 void CliUnitsTest::modeWords_data()
@@ -412,6 +439,436 @@ void CliUnitsTest::listedAccess()
     QCOMPARE(lines.at(1), QStringLiteral("  control  /dev/hidraw1         can be opened"));
     QCOMPARE(lines.at(2), QStringLiteral("  data     /dev/hidraw2         ") + said);
     QCOMPARE(lines.size() > 3, fix);
+}
+
+
+// ---- doctor ------------------------------------------------------------------
+
+namespace {
+
+using namespace cli::doctor;
+using cli::Access;
+
+// "2:camera,upgrade:uaccess 5:camera:group=plugdev" for every hit of a rules text.
+QString hitsOf(const QString &text)
+{
+    QStringList parts;
+    for (const RuleHit &hit : rulesReachingCamera(text)) {
+        QStringList identities;
+        for (const Identity identity : hit.identities)
+            identities << (identity == Identity::Camera ? "camera" : "upgrade");
+        const char *kinds[] = {"uaccess", "everyone", "group", "owner"};
+        parts << QStringLiteral("%1:%2:%3%4").arg(hit.line).arg(identities.join(','), kinds[int(hit.kind)],
+                                                 hit.who.isEmpty() ? QString() : QLatin1Char('=') + hit.who);
+    }
+    return parts.join(' ');
+}
+
+const QString kCameraLine = QStringLiteral(
+    R"(KERNEL=="hidraw*", SUBSYSTEM=="hidraw", ATTRS{idVendor}=="2207", ATTRS{idProduct}=="2008", TAG+="uaccess")");
+const QString kUpgradeLine = QStringLiteral(
+    R"(KERNEL=="hidraw*", SUBSYSTEM=="hidraw", ATTRS{idVendor}=="1d6b", ATTRS{idProduct}=="0102", TAG+="uaccess")");
+
+NodeFacts nodeFact(const char *path, const char *role, Access access, const QStringList &tags = {"uaccess"},
+                   Identity identity = Identity::Camera)
+{
+    NodeFacts node;
+    node.path = path;
+    node.role = QLatin1String(role);
+    node.access = access;
+    node.identity = identity;
+    node.udevKnows = true;
+    node.tags = tags;
+    return node;
+}
+
+Session session(const char *id, const char *seat, bool remote, bool active)
+{
+    Session made;
+    made.id = QLatin1String(id);
+    made.seat = QLatin1String(seat);
+    made.type = remote ? QStringLiteral("tty") : QStringLiteral("x11");
+    made.remote = remote;
+    made.remoteHost = remote ? QStringLiteral("192.0.2.7") : QString();
+    made.active = active;
+    return made;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(cli::doctor::SessionFacts)
+Q_DECLARE_METATYPE(cli::doctor::SandboxFacts)
+Q_DECLARE_METATYPE(QVector<cli::doctor::NodeFacts>)
+
+void CliUnitsTest::rulesReachingTheCamera_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("hits");
+
+    // The file the package installs: both identities, through uaccess.
+    QTest::newRow("the shipped rule") << nodeaccess::ruleLines().join('\n') << "1:camera:uaccess 2:upgrade:uaccess";
+    QTest::newRow("comments, blank lines and a rule over two lines")
+        << "# camera\n\n" + kCameraLine.left(40) + "\\\n" + kCameraLine.mid(40) << "3:camera:uaccess";
+    QTest::newRow("alternatives and globs take in both")
+        << R"(SUBSYSTEM=="hidraw", ATTRS{idVendor}=="2207|1d6b", ATTRS{idProduct}=="20*|0102", TAG+="uaccess")"
+        << "1:camera,upgrade:uaccess";
+    // sysfs writes the IDs in lower case, and udev compares them as written.
+    QTest::newRow("upper-case IDs match nothing")
+        << R"(SUBSYSTEM=="hidraw", ATTRS{idVendor}=="1D6B", ATTRS{idProduct}=="0102", TAG+="uaccess")" << "";
+    QTest::newRow("a rule for the USB device, not its hidraw nodes")
+        << R"(SUBSYSTEM=="usb", ATTRS{idVendor}=="2207", ATTRS{idProduct}=="2008", MODE="0666")" << "";
+    QTest::newRow("every hidraw node, for everyone") << R"(KERNEL=="hidraw*", MODE="0666")" << "1:camera,upgrade:everyone";
+    QTest::newRow("a group with read and write")
+        << R"(SUBSYSTEM=="hidraw", ATTRS{idVendor}=="2207", ATTRS{idProduct}=="2008", GROUP="plugdev", MODE="0660")"
+        << "1:camera:group=plugdev";
+    QTest::newRow("a group without a mode for it")
+        << R"(SUBSYSTEM=="hidraw", ATTRS{idVendor}=="2207", ATTRS{idProduct}=="2008", GROUP="plugdev")" << "";
+    // A condition this check cannot judge, and no vendor to go by: not counted.
+    QTest::newRow("security tokens only") << R"(SUBSYSTEM=="hidraw", ENV{ID_SECURITY_TOKEN}=="1", TAG+="uaccess")" << "";
+    QTest::newRow("every vendor but the camera's")
+        << R"(SUBSYSTEM=="hidraw", ATTRS{idVendor}!="2207", ATTRS{idProduct}=="2008", TAG+="uaccess")" << "";
+    QTest::newRow("on removal only") << R"(ACTION=="remove", )" + kCameraLine.mid(0) << "";
+    QTest::newRow("not a rule") << R"(ATTRS{idVendor}=="2207" TAG+="uaccess)" << "";
+}
+
+void CliUnitsTest::rulesReachingTheCamera()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, hits);
+    QCOMPARE(hitsOf(text), hits);
+}
+
+void CliUnitsTest::ruleVerdicts_data()
+{
+    QTest::addColumn<QStringList>("files");     // "folder/name=text", the winning folder's first; text "-" masks
+    QTest::addColumn<Status>("status");
+    QTest::addColumn<QString>("said");          // a part of the summary
+    QTest::addColumn<QString>("command");       // the first command of the fix
+
+    const QString etc = QStringLiteral("/etc/udev/rules.d/");
+    const QString lib = QStringLiteral("/usr/lib/udev/rules.d/");
+    const QString shipped = QStringLiteral("70-com.kelvora.CameraConfig.rules");
+    const QString both = kCameraLine + '\n' + kUpgradeLine;
+    QTest::newRow("the package's rule") << QStringList{lib + shipped + '=' + both} << Status::Ok
+                                        << "both identities are covered, by " + lib + shipped << "";
+    QTest::newRow("none") << QStringList{etc + "50-other.rules=" + R"(KERNEL=="hidraw*", GROUP="input")"}
+                          << Status::Problem << "no udev rule gives access" << "sudo tee /etc/udev/rules.d/" + shipped;
+    QTest::newRow("an old rule without the upgrade identity") << QStringList{etc + "60-camera.rules=" + kCameraLine}
+                                                              << Status::Problem << "in upgrade mode (1d6b:0102)"
+                                                              << "sudo tee /etc/udev/rules.d/" + shipped;
+    QTest::newRow("masked in /etc") << QStringList{etc + shipped + "=-", lib + shipped + '=' + both} << Status::Problem
+                                    << "no udev rule" << "sudo tee";
+    QTest::newRow("a copy in /etc wins over the package's")
+        << QStringList{etc + shipped + '=' + kCameraLine, lib + shipped + '=' + both} << Status::Problem
+        << "in upgrade mode" << "sudo tee";
+    QTest::newRow("tagged after 73-seat-late.rules") << QStringList{etc + "99-camera.rules=" + both} << Status::Problem
+                                                     << "after 73-seat-late.rules"
+                                                     << "sudo mv " + etc + "99-camera.rules " + etc + "70-camera.rules";
+    QTest::newRow("a late file that sets a mode needs no seat")
+        << QStringList{etc + "99-camera.rules=" + R"(KERNEL=="hidraw*", ATTRS{idVendor}=="2207|1d6b", MODE="0666")"}
+        << Status::Ok << "both identities are covered" << "";
+}
+
+void CliUnitsTest::ruleVerdicts()
+{
+    QFETCH(QStringList, files);
+    QFETCH(Status, status);
+    QFETCH(QString, said);
+    QFETCH(QString, command);
+    QVector<QPair<QString, QStringList>> listing;
+    QHash<QString, QString> texts;
+    for (const QString &file : files) {
+        const QString path = file.section('=', 0, 0);
+        const QString folder = path.section('/', 0, -2);
+        if (listing.isEmpty() || listing.last().first != folder)
+            listing.append({folder, {}});
+        listing.last().second << path.section('/', -1);
+        texts.insert(path, file.section('=', 1));
+    }
+    RulesFacts facts;
+    for (const auto &folder : listing)
+        facts.dirs << folder.first;
+    facts.files = effectiveRuleFiles(listing);
+    for (RuleFile &file : facts.files) {
+        file.masked = texts.value(file.path) == QLatin1String("-");
+        file.text = texts.value(file.path);
+    }
+    const Check check = ruleCheck(facts, coverageOf(facts), QStringLiteral("/etc/udev/rules.d"));
+    QCOMPARE(check.status, status);
+    QVERIFY2(check.summary.contains(said), qPrintable(check.summary));
+    QCOMPARE(check.commands.value(0).left(command.size()), command);
+    // A fix says in one sentence what the commands do; no fix, no commands.
+    QCOMPARE(check.fix.isEmpty(), check.commands.isEmpty());
+}
+
+void CliUnitsTest::nodePermissions_data()
+{
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<QString>("acl");        // "u1000:6 m:6": user entries, group entries, the mask
+    QTest::addColumn<uint>("uid");
+    QTest::addColumn<QString>("through");    // empty: the permissions keep this user out
+    QTest::addColumn<QString>("shown");
+
+    // The node's group is 20 (dialout); the user is in group 1000 and 24.
+    QTest::newRow("root's node, no ACL") << 0u << 0600u << "" << 1000u << "" << "owner 0, group 20, mode 0600, no ACL";
+    QTest::newRow("root himself") << 0u << 0600u << "" << 0u << "as root" << "";
+    QTest::newRow("uaccess's ACL entry") << 0u << 0660u << "u1000:6 m:6" << 1000u << "through its ACL entry for this user"
+                                         << "ACL user:1000:rw-";
+    QTest::newRow("an ACL entry the mask cuts") << 0u << 0600u << "u1000:6 m:4" << 1000u << "" << "user:1000:rw-";
+    QTest::newRow("another user's ACL entry") << 0u << 0600u << "u1001:6 m:6" << 1000u << "" << "user:1001:rw-";
+    QTest::newRow("a group ACL entry") << 0u << 0600u << "g24:6 m:6" << 1000u << "through its ACL entry for the group 24"
+                                       << "group:24:rw-";
+    QTest::newRow("its owner") << 1000u << 0600u << "" << 1000u << "as its owner" << "";
+    QTest::newRow("its owner, read only") << 1000u << 0400u << "" << 1000u << "" << "mode 0400";
+    QTest::newRow("any user") << 0u << 0666u << "" << 1000u << "as any user" << "";
+    // The group class is checked before others, and a member gets the group's bits only.
+    QTest::newRow("a group member meets the group's bits") << 0u << 0606u << "" << 20u << "" << "mode 0606";
+}
+
+void CliUnitsTest::nodePermissions()
+{
+    QFETCH(uint, owner);
+    QFETCH(uint, mode);
+    QFETCH(QString, acl);
+    QFETCH(uint, uid);
+    QFETCH(QString, through);
+    QFETCH(QString, shown);
+    NodeFacts node = nodeFact("/dev/hidraw1", "data", Access::Open);
+    node.examined = true;
+    node.owner = owner;
+    node.group = 20;
+    node.mode = mode;
+    for (const QString &entry : acl.split(' ', Qt::SkipEmptyParts)) {
+        AclEntry made;
+        made.tag = entry.startsWith('u') ? AclEntry::User : entry.startsWith('g') ? AclEntry::Group : AclEntry::Mask;
+        made.id = entry.mid(1).section(':', 0, 0).toUInt();
+        made.perms = entry.section(':', 1).toInt();
+        node.acl.append(made);
+    }
+    const UserFacts user{uid, uid == 20u ? 20u : 1000u, QString(), {24}};
+    QCOMPARE(accessThrough(node, user), through);
+    QVERIFY2(permissionsText(node, user).contains(shown), qPrintable(permissionsText(node, user)));
+}
+
+void CliUnitsTest::aclAttribute()
+{
+    // The kernel's layout: version 2, then tag, permissions and id of each entry.
+    const auto entry = [](quint16 tag, quint16 perms, quint32 id) {
+        QByteArray bytes;
+        QDataStream stream(&bytes, QIODevice::WriteOnly);
+        stream.setByteOrder(QDataStream::LittleEndian);
+        stream << tag << perms << id;
+        return bytes;
+    };
+    const QByteArray version("\x02\x00\x00\x00", 4);
+    const QByteArray uaccess = version + entry(0x01, 6, ~0u) + entry(0x02, 6, 1000) + entry(0x04, 0, ~0u)
+                               + entry(0x10, 6, ~0u) + entry(0x20, 0, ~0u);
+    const std::optional<QVector<AclEntry>> parsed = parseAcl(uaccess);
+    QVERIFY(parsed);
+    QCOMPARE(parsed->size(), 5);
+    QCOMPARE(int(parsed->at(1).tag), int(AclEntry::User));
+    QCOMPARE(parsed->at(1).id, 1000u);
+    QCOMPARE(parsed->at(1).perms, 6);
+    QCOMPARE(int(parsed->at(3).tag), int(AclEntry::Mask));
+    // Anything else is no ACL: another version, a cut entry, an unknown tag.
+    QVERIFY(!parseAcl(QByteArray("\x01\x00\x00\x00", 4) + entry(0x01, 6, ~0u)));
+    QVERIFY(!parseAcl(uaccess.chopped(3)));
+    QVERIFY(!parseAcl(version + entry(0x40, 6, 0)));
+    QVERIFY(!parseAcl(QByteArray()));
+}
+
+void CliUnitsTest::tagVerdicts_data()
+{
+    QTest::addColumn<QVector<NodeFacts>>("nodes");
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<Status>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QStringList>("commands");
+
+    const QStringList apply{"sudo udevadm control --reload-rules", "sudo udevadm trigger --subsystem-match=hidraw"};
+    const NodeFacts control = nodeFact("/dev/hidraw0", "control", Access::Open);
+    const NodeFacts untagged = nodeFact("/dev/hidraw1", "data", Access::Denied, {"seat"});
+    QTest::newRow("tagged") << QVector<NodeFacts>{control, nodeFact("/dev/hidraw1", "data", Access::Open)} << kCameraLine
+                            << Status::Ok << "present on 2 nodes" << QStringList();
+    QTest::newRow("made before the rule") << QVector<NodeFacts>{control, untagged} << kCameraLine << Status::Problem
+                                          << "/dev/hidraw1 has no uaccess tag although the rule sets it" << apply;
+    QTest::newRow("no rule sets it") << QVector<NodeFacts>{control, untagged} << QString() << Status::Problem
+                                     << "no rule sets it" << apply;
+    QTest::newRow("access through the rule's mode") << QVector<NodeFacts>{control, untagged}
+                                                    << R"(KERNEL=="hidraw*", MODE="0666")" << Status::Ok << "not needed"
+                                                    << QStringList();
+    NodeFacts unknown = untagged;
+    unknown.udevKnows = false;
+    QTest::newRow("no udev here") << QVector<NodeFacts>{unknown} << kCameraLine << Status::Warning
+                                  << "udev has no record" << QStringList();
+    // Only the vendor interfaces count: the consumer-control node needs no tag.
+    QTest::newRow("the consumer-control node untagged")
+        << QVector<NodeFacts>{control, nodeFact("/dev/hidraw2", "other", Access::Denied, {})} << kCameraLine
+        << Status::Ok << "present on 1 node" << QStringList();
+}
+
+void CliUnitsTest::tagVerdicts()
+{
+    QFETCH(QVector<NodeFacts>, nodes);
+    QFETCH(QString, rules);
+    QFETCH(Status, status);
+    QFETCH(QString, said);
+    QFETCH(QStringList, commands);
+    RulesFacts facts;
+    facts.files = {RuleFile{"/etc/udev/rules.d/70-camera.rules", false, rules}};
+    const Check check = tagsCheck(nodes, coverageOf(facts));
+    QCOMPARE(check.status, status);
+    QVERIFY2(check.summary.contains(said), qPrintable(check.summary));
+    QCOMPARE(check.commands, commands);
+}
+
+void CliUnitsTest::sessionVerdicts_data()
+{
+    QTest::addColumn<SessionFacts>("facts");
+    QTest::addColumn<uint>("uid");
+    QTest::addColumn<bool>("keptOut");
+    QTest::addColumn<Status>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("command");
+
+    const auto facts = [](std::optional<Session> own, QVector<Session> others) {
+        SessionFacts made;
+        made.found = bool(own);
+        made.foundBy = QStringLiteral("process");
+        if (own) {
+            made.own = *own;
+            others.prepend(*own);
+        }
+        made.userSessions = others;
+        return made;
+    };
+    const Session desk = session("2", "seat0", false, true);
+    const Session ssh = session("7", "", true, true);
+    SessionFacts unreachable;
+    unreachable.unreachable = QStringLiteral("no system bus");
+    QTest::newRow("no logind") << unreachable << 1000u << true << Status::Warning << "logind could not be asked" << "";
+    QTest::newRow("at the desk") << facts(desk, {}) << 1000u << true << Status::Ok << "uaccess gives it the camera" << "";
+    QTest::newRow("at the desk, another session in front")
+        << facts(session("2", "seat0", false, false), {}) << 1000u << true << Status::Problem << "which is another one"
+        << "loginctl activate 2";
+    QTest::newRow("over SSH") << facts(ssh, {}) << 1000u << true << Status::Problem << "a remote login from 192.0.2.7"
+                              << "sudo kelvora-camera-cli info";
+    QTest::newRow("over SSH, the nodes open all the same")
+        << facts(ssh, {}) << 1000u << false << Status::Warning << "uaccess gives nothing" << "sudo kelvora-camera-cli info";
+    QTest::newRow("over SSH while at the desk too")
+        << facts(ssh, {desk}) << 1000u << true << Status::Ok << "also at seat0 and active there" << "";
+    QTest::newRow("in no session, and not at the desk") << facts(std::nullopt, {}) << 1000u << true << Status::Problem
+                                                        << "in no login session" << "sudo kelvora-camera-cli info";
+    QTest::newRow("root over SSH") << facts(ssh, {}) << 0u << false << Status::Ok << "root opens the nodes" << "";
+}
+
+void CliUnitsTest::sessionVerdicts()
+{
+    QFETCH(SessionFacts, facts);
+    QFETCH(uint, uid);
+    QFETCH(bool, keptOut);
+    QFETCH(Status, status);
+    QFETCH(QString, said);
+    QFETCH(QString, command);
+    const Check check = sessionCheck(facts, UserFacts{uid, uid, QString(), {}}, keptOut);
+    QCOMPARE(check.status, status);
+    QVERIFY2(check.summary.contains(said), qPrintable(check.summary));
+    QCOMPARE(check.commands.value(0), command);
+}
+
+void CliUnitsTest::sandboxVerdicts_data()
+{
+    QTest::addColumn<SandboxFacts>("facts");
+    QTest::addColumn<Status>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("command");
+
+    const auto facts = [](const char *kind, bool listed, QStringList hidden) {
+        SandboxFacts made;
+        made.kind = QLatin1String(kind);
+        made.flatpakApp = QStringLiteral("org.example.Tool");
+        made.cameraListed = listed;
+        made.hiddenNodes = hidden;
+        return made;
+    };
+    const QStringList hidden{"/dev/hidraw0", "/dev/hidraw1"};
+    QTest::newRow("a flatpak that hides the nodes") << facts("flatpak", true, hidden) << Status::Problem
+                                                    << "/dev/hidraw0, /dev/hidraw1 of the camera's nodes are"
+                                                    << "flatpak override --user --device=all org.example.Tool";
+    QTest::newRow("a docker container that hides one") << facts("docker", true, {"/dev/hidraw1"}) << Status::Problem
+                                                       << "the docker container" << "--device=/dev/hidraw1";
+    QTest::newRow("a flatpak, no camera yet") << facts("flatpak", false, {}) << Status::Warning
+                                              << "shows once the camera is attached" << "flatpak override";
+    QTest::newRow("a container that lets the camera in") << facts("podman", true, {}) << Status::Ok
+                                                         << "lets the tool reach devices" << "";
+    SandboxFacts noSysfs = facts("", false, {});
+    noSysfs.sysfsHidraw = false;
+    QTest::newRow("no hidraw in sysfs") << noSysfs << Status::Warning << "no /sys/class/hidraw" << "";
+}
+
+void CliUnitsTest::sandboxVerdicts()
+{
+    QFETCH(SandboxFacts, facts);
+    QFETCH(Status, status);
+    QFETCH(QString, said);
+    QFETCH(QString, command);
+    const Check check = sandboxCheck(facts);
+    QCOMPARE(check.status, status);
+    QVERIFY2(check.summary.contains(said), qPrintable(check.summary));
+    QCOMPARE(check.commands.value(0).left(command.size()), command);
+}
+
+void CliUnitsTest::backendVerdicts_data()
+{
+    QTest::addColumn<QString>("library");
+    QTest::addColumn<int>("interfaces");
+    QTest::addColumn<int>("withoutPage");
+    QTest::addColumn<Status>("status");
+
+    const QString hidraw = QStringLiteral("/usr/lib/x86_64-linux-gnu/libhidapi-hidraw.so.0");
+    QTest::newRow("hidraw, pages reported") << hidraw << 3 << 0 << Status::Ok;
+    QTest::newRow("no page for any interface") << hidraw << 2 << 2 << Status::Problem;
+    QTest::newRow("libusb, no camera") << "/usr/lib/x86_64-linux-gnu/libhidapi-libusb.so.0" << 0 << 0 << Status::Problem;
+    QTest::newRow("one interface without a page") << hidraw << 3 << 1 << Status::Warning;
+}
+
+void CliUnitsTest::backendVerdicts()
+{
+    QFETCH(QString, library);
+    QFETCH(int, interfaces);
+    QFETCH(int, withoutPage);
+    QFETCH(Status, status);
+    const Check check = backendCheck(BackendFacts{library, interfaces, withoutPage});
+    QCOMPARE(check.status, status);
+    QCOMPARE(check.commands.isEmpty(), status != Status::Problem);
+}
+
+void CliUnitsTest::doctorVerdict()
+{
+    const UserFacts user{1000, 1000, QStringLiteral("alex"), {}};
+    Check warning;
+    warning.id = QStringLiteral("session");
+    warning.status = Status::Warning;
+    Check skipped = warning;
+    skipped.status = Status::Skipped;
+    Verdict verdict = verdictOf({warning, skipped}, user);
+    QVERIFY(!verdict.blocked);
+    QVERIFY(verdict.text.endsWith("Nothing keeps the camera from being used (1 warning)."));
+    QCOMPARE(verdict.document.value("ok").toBool(), true);
+
+    Check problem = warning;
+    problem.status = Status::Problem;
+    problem.fix = QStringLiteral("Do this:");
+    problem.commands = QStringList{"first", "second"};
+    verdict = verdictOf({problem, warning, problem}, user);
+    QVERIFY(verdict.blocked);
+    QVERIFY(verdict.text.endsWith("2 problems keep the camera from being used (1 warning)."));
+    QVERIFY(verdict.text.startsWith("Checks for alex (uid 1000):"));
+    QVERIFY(verdict.text.contains("\n         Fix: Do this:\n           first\n           second\n"));
+    QCOMPARE(verdict.document.value("problems").toInt(), 2);
+    QCOMPARE(verdict.document.value("checks").toArray().at(0).toObject().value("status").toString(),
+             QStringLiteral("problem"));
 }
 
 QTEST_GUILESS_MAIN(CliUnitsTest)

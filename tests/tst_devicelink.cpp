@@ -3,8 +3,11 @@
 
 #include "WindowHarness.h"
 #include "protocol/CameraLock.h"
+#include "ui/AccessNotice.h"
 #include "ui/StyleSheets.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +51,8 @@ private slots:
     void interfacesArrivingOneByOne_data();
     void interfacesArrivingOneByOne();
     void interfaceThatFailsToOpen();
+    void cameraOutOfReach_data();
+    void cameraOutOfReach();
     void laterInterfaceWithSamePageWins();
     void repeatedRefreshKeepsHandleCount();
     void vanishedDeviceIsHarmless();
@@ -321,6 +326,79 @@ void DeviceLinkTest::interfaceThatFailsToOpen()
     QVERIFY(h.connect(sim::Identity::Upgrade));
     QCOMPARE(h.modals.count(), 0);
     QTRY_VERIFY(h.camera.callCount(QStringLiteral("hid_read_timeout")) > 0);
+}
+
+void DeviceLinkTest::cameraOutOfReach_data()
+{
+    QTest::addColumn<int>("identity");
+    QTest::addColumn<bool>("probeFails");   // else only the data interface does not open
+    QTest::addColumn<QString>("device");    // the device line meanwhile, as the window has always shown it
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("replug");       // leaves the bus and comes back: the notice once more
+
+    QTest::newRow("camera, no node opens") << int(sim::Identity::Normal) << true << "Device: Unknown" << QStringList()
+                                           << true;
+    QTest::newRow("upgrade device, its data interface does not open")
+        << int(sim::Identity::Upgrade) << false << "Device: UPD_DEVICES" << QStringList{"Unable to open HID device."}
+        << false;
+}
+
+void DeviceLinkTest::cameraOutOfReach()
+{
+    QFETCH(int, identity);
+    QFETCH(bool, probeFails);
+    QFETCH(QString, device);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, replug);
+    const sim::Identity id = sim::Identity(identity);
+    WindowHarness h;
+    // Nothing on the bus: no notice is made.
+    h.refresh();
+    QVERIFY(!h.window->findChild<QWidget *>("accessNotice"));
+
+    if (probeFails)
+        h.camera.setProbeFails(id, true);
+    else
+        h.camera.setOpenFails(0xFF01, true);
+    h.camera.attach(id);
+    // The watch finds it, without Refresh.
+    QSignalSpy ticks(h.find<QTimer>("watchTimer"), &QTimer::timeout);
+    AccessNotice *notice = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((notice = h.window->findChild<AccessNotice *>("accessNotice")) && notice->isVisible(),
+                             3000);
+    QCOMPARE(h.find<QLabel>("deviceNameLabel")->text(), device);
+    QCOMPARE(h.modals.texts(), boxes);
+    QCOMPARE(h.find<QLabel>("accessNoticeTitle")->text(), QStringLiteral("This user may not open the camera"));
+    QVERIFY(h.find<QLabel>("accessNoticeText")->text().contains("(70-com.kelvora.CameraConfig.rules)"));
+    QCOMPARE(notice->commands(), QStringLiteral("sudo udevadm control --reload-rules\n"
+                                                "sudo udevadm trigger --subsystem-match=hidraw\n"
+                                                "kelvora-camera-cli doctor"));
+    h.click("accessNoticeCopy");
+    QCOMPARE(QGuiApplication::clipboard()->text(), notice->commands() + QLatin1Char('\n'));
+
+    // Closed, it stays closed while the camera stays: the looks go on
+    // without bringing it back, or the box.
+    h.click("accessNoticeHide");
+    QVERIFY(!notice->isVisible());
+    int seen = ticks.count();
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.count() > seen, 3000);
+    QVERIFY(!notice->isVisible());
+    QCOMPARE(h.modals.texts(), boxes);
+    if (replug) {
+        h.camera.detach();
+        seen = ticks.count();
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() > seen, 3000);
+        QVERIFY(!notice->isVisible());
+        h.camera.attach(id);
+        QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible(), 3000);
+    }
+
+    // Once the camera may be opened, its connect takes the notice away.
+    h.camera.setProbeFails(id, false);
+    h.camera.setOpenFails(0xFF01, false);
+    QVERIFY(h.connect(id));
+    QVERIFY(!notice->isVisible());
+    QCOMPARE(h.modals.texts(), boxes);
 }
 
 void DeviceLinkTest::laterInterfaceWithSamePageWins()

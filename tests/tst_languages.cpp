@@ -50,6 +50,13 @@ QStringList cutOffTexts(QWidget *window)
     for (QLabel *label : window->findChildren<QLabel *>()) {
         if (!label->isVisible() || label->text().isEmpty())
             continue;
+        // A label that wraps needs the height of its lines at its width.
+        if (label->wordWrap()) {
+            const int needed = label->heightForWidth(label->width());
+            if (label->height() < needed)
+                cut << QStringLiteral("%1 needs %2 px of height, has %3").arg(label->objectName()).arg(needed).arg(label->height());
+            continue;
+        }
         const int needed = label->fontMetrics().horizontalAdvance(label->text());
         const int room = label->contentsRect().width() - 2 * label->margin();
         if (room < needed || label->width() < label->sizeHint().width())
@@ -139,6 +146,12 @@ Walk walkWindow()
     h.refresh();
     h.click("applyButton");
     note(QStringLiteral("gone"));
+
+    // Back, with nodes this user may not open: the notice.
+    h.camera.setProbeFails(sim::Identity::Normal, true);
+    h.camera.attach(sim::Identity::Normal);
+    h.refresh();
+    note(QStringLiteral("out of reach"));
     for (const ModalRecord &record : h.modals.records())
         walk.boxes << record.title << record.text;
     return walk;

@@ -2,6 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>AccessNotice</name>
+    <message>
+        <source>This user may not open the camera</source>
+        <extracomment>Heading of the notice shown when the camera is plugged in but this user has no permission to open it.</extracomment>
+        <translation>Dieser Benutzer darf die Kamera nicht öffnen</translation>
+    </message>
+    <message>
+        <source>The camera is on the USB bus, but this user may not open its HID interfaces. On Linux a udev rule (%1) gives them to the person logged in at this computer; logins from elsewhere (SSH, remote desktops) get nothing from it. Install the rule (the program&apos;s package does), or copy it from the source&apos;s packaging/linux folder to %2. Then run these commands and plug the camera in again. The last command says exactly what is missing.</source>
+        <extracomment>%1 is the udev rule&apos;s file name, %2 the folder for local rules (/etc/udev/rules.d). &quot;udev&quot; is the Linux device manager; keep the names as they are. The commands follow below the text.</extracomment>
+        <translation>Die Kamera ist am USB-Bus angeschlossen, aber dieser Benutzer darf ihre HID-Schnittstellen nicht öffnen. Unter Linux gibt eine udev-Regel (%1) sie der Person, die an diesem Computer angemeldet ist; Anmeldungen von anderswo (SSH, Remote-Desktop) erhalten dadurch nichts. Installieren Sie die Regel (das Paket des Programms tut das) oder kopieren Sie sie aus dem Ordner packaging/linux der Quellen nach %2. Führen Sie dann diese Befehle aus und stecken Sie die Kamera neu ein. Der letzte Befehl sagt genau, was fehlt.</translation>
+    </message>
+    <message>
+        <source>Commands to run</source>
+        <extracomment>Accessible name of the box that holds the commands to copy.</extracomment>
+        <translation>Auszuführende Befehle</translation>
+    </message>
+    <message>
+        <source>Copy Commands</source>
+        <extracomment>Button: copies the commands of the notice to the clipboard.</extracomment>
+        <translation>Befehle kopieren</translation>
+    </message>
+    <message>
+        <source>Copies the commands to the clipboard.</source>
+        <translation>Kopiert die Befehle in die Zwischenablage.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <extracomment>Button: closes the notice (it comes back when the camera is plugged in again).</extracomment>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Closes this notice.</source>
+        <translation>Schließt diesen Hinweis.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Kelvora Camera 2 Config (v1.0.7)</source>

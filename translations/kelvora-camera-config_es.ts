@@ -2,6 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es">
 <context>
+    <name>AccessNotice</name>
+    <message>
+        <source>This user may not open the camera</source>
+        <extracomment>Heading of the notice shown when the camera is plugged in but this user has no permission to open it.</extracomment>
+        <translation>Este usuario no tiene permiso para abrir la cámara</translation>
+    </message>
+    <message>
+        <source>The camera is on the USB bus, but this user may not open its HID interfaces. On Linux a udev rule (%1) gives them to the person logged in at this computer; logins from elsewhere (SSH, remote desktops) get nothing from it. Install the rule (the program&apos;s package does), or copy it from the source&apos;s packaging/linux folder to %2. Then run these commands and plug the camera in again. The last command says exactly what is missing.</source>
+        <extracomment>%1 is the udev rule&apos;s file name, %2 the folder for local rules (/etc/udev/rules.d). &quot;udev&quot; is the Linux device manager; keep the names as they are. The commands follow below the text.</extracomment>
+        <translation>La cámara está en el bus USB, pero este usuario no tiene permiso para abrir sus interfaces HID. En Linux, una regla de udev (%1) se las da a la persona que ha iniciado sesión en este equipo; los inicios de sesión desde otro lugar (SSH, escritorio remoto) no reciben nada de ella. Instale la regla (el paquete del programa lo hace) o cópiela de la carpeta packaging/linux del código fuente a %2. Después ejecute estos comandos y vuelva a conectar la cámara. El último comando dice exactamente qué falta.</translation>
+    </message>
+    <message>
+        <source>Commands to run</source>
+        <extracomment>Accessible name of the box that holds the commands to copy.</extracomment>
+        <translation>Comandos que ejecutar</translation>
+    </message>
+    <message>
+        <source>Copy Commands</source>
+        <extracomment>Button: copies the commands of the notice to the clipboard.</extracomment>
+        <translation>Copiar comandos</translation>
+    </message>
+    <message>
+        <source>Copies the commands to the clipboard.</source>
+        <translation>Copia los comandos al portapapeles.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <extracomment>Button: closes the notice (it comes back when the camera is plugged in again).</extracomment>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>Closes this notice.</source>
+        <translation>Cierra este aviso.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Kelvora Camera 2 Config (v1.0.7)</source>

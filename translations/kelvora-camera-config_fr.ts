@@ -2,6 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr">
 <context>
+    <name>AccessNotice</name>
+    <message>
+        <source>This user may not open the camera</source>
+        <extracomment>Heading of the notice shown when the camera is plugged in but this user has no permission to open it.</extracomment>
+        <translation>Cet utilisateur n’a pas le droit d’ouvrir la caméra</translation>
+    </message>
+    <message>
+        <source>The camera is on the USB bus, but this user may not open its HID interfaces. On Linux a udev rule (%1) gives them to the person logged in at this computer; logins from elsewhere (SSH, remote desktops) get nothing from it. Install the rule (the program&apos;s package does), or copy it from the source&apos;s packaging/linux folder to %2. Then run these commands and plug the camera in again. The last command says exactly what is missing.</source>
+        <extracomment>%1 is the udev rule&apos;s file name, %2 the folder for local rules (/etc/udev/rules.d). &quot;udev&quot; is the Linux device manager; keep the names as they are. The commands follow below the text.</extracomment>
+        <translation>La caméra est branchée sur le bus USB, mais cet utilisateur n’a pas le droit d’ouvrir ses interfaces HID. Sous Linux, une règle udev (%1) les donne à la personne connectée sur cet ordinateur ; les connexions venues d’ailleurs (SSH, bureau à distance) n’en reçoivent rien. Installez la règle (le paquet du programme le fait) ou copiez-la du dossier packaging/linux des sources vers %2. Lancez ensuite ces commandes et rebranchez la caméra. La dernière commande indique précisément ce qui manque.</translation>
+    </message>
+    <message>
+        <source>Commands to run</source>
+        <extracomment>Accessible name of the box that holds the commands to copy.</extracomment>
+        <translation>Commandes à lancer</translation>
+    </message>
+    <message>
+        <source>Copy Commands</source>
+        <extracomment>Button: copies the commands of the notice to the clipboard.</extracomment>
+        <translation>Copier les commandes</translation>
+    </message>
+    <message>
+        <source>Copies the commands to the clipboard.</source>
+        <translation>Copie les commandes dans le presse-papiers.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <extracomment>Button: closes the notice (it comes back when the camera is plugged in again).</extracomment>
+        <translation>Fermer</translation>
+    </message>
+    <message>
+        <source>Closes this notice.</source>
+        <translation>Ferme cet avis.</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Kelvora Camera 2 Config (v1.0.7)</source>

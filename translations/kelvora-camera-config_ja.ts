@@ -2,6 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja">
 <context>
+    <name>AccessNotice</name>
+    <message>
+        <source>This user may not open the camera</source>
+        <extracomment>Heading of the notice shown when the camera is plugged in but this user has no permission to open it.</extracomment>
+        <translation>このユーザーにはカメラを開く権限がありません</translation>
+    </message>
+    <message>
+        <source>The camera is on the USB bus, but this user may not open its HID interfaces. On Linux a udev rule (%1) gives them to the person logged in at this computer; logins from elsewhere (SSH, remote desktops) get nothing from it. Install the rule (the program&apos;s package does), or copy it from the source&apos;s packaging/linux folder to %2. Then run these commands and plug the camera in again. The last command says exactly what is missing.</source>
+        <extracomment>%1 is the udev rule&apos;s file name, %2 the folder for local rules (/etc/udev/rules.d). &quot;udev&quot; is the Linux device manager; keep the names as they are. The commands follow below the text.</extracomment>
+        <translation>カメラは USB バスに接続されていますが、このユーザーにはその HID インターフェースを開く権限がありません。Linux では udev ルール（%1）が、このコンピューターにログインしている人にアクセスを与えます。ほかの場所からのログイン（SSH、リモートデスクトップ）には与えられません。ルールをインストールするか（プログラムのパッケージが行います）、ソースの packaging/linux フォルダーから %2 にコピーしてください。その後、以下のコマンドを実行し、カメラを接続し直してください。最後のコマンドは、何が足りないかを正確に示します。</translation>
+    </message>
+    <message>
+        <source>Commands to run</source>
+        <extracomment>Accessible name of the box that holds the commands to copy.</extracomment>
+        <translation>実行するコマンド</translation>
+    </message>
+    <message>
+        <source>Copy Commands</source>
+        <extracomment>Button: copies the commands of the notice to the clipboard.</extracomment>
+        <translation>コマンドをコピー</translation>
+    </message>
+    <message>
+        <source>Copies the commands to the clipboard.</source>
+        <translation>コマンドをクリップボードにコピーします。</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <extracomment>Button: closes the notice (it comes back when the camera is plugged in again).</extracomment>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Closes this notice.</source>
+        <translation>この通知を閉じます。</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Kelvora Camera 2 Config (v1.0.7)</source>

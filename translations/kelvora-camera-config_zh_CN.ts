@@ -2,6 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>AccessNotice</name>
+    <message>
+        <source>This user may not open the camera</source>
+        <extracomment>Heading of the notice shown when the camera is plugged in but this user has no permission to open it.</extracomment>
+        <translation>当前用户无权打开摄像头</translation>
+    </message>
+    <message>
+        <source>The camera is on the USB bus, but this user may not open its HID interfaces. On Linux a udev rule (%1) gives them to the person logged in at this computer; logins from elsewhere (SSH, remote desktops) get nothing from it. Install the rule (the program&apos;s package does), or copy it from the source&apos;s packaging/linux folder to %2. Then run these commands and plug the camera in again. The last command says exactly what is missing.</source>
+        <extracomment>%1 is the udev rule&apos;s file name, %2 the folder for local rules (/etc/udev/rules.d). &quot;udev&quot; is the Linux device manager; keep the names as they are. The commands follow below the text.</extracomment>
+        <translation>摄像头已连接到 USB 总线，但当前用户无权打开它的 HID 接口。在 Linux 上，udev 规则（%1）会把它们交给在这台电脑前登录的用户；从别处登录（SSH、远程桌面）的用户得不到权限。请安装该规则（程序的软件包会安装它），或把它从源代码的 packaging/linux 文件夹复制到 %2。然后运行下面的命令，并重新插拔摄像头。最后一条命令会准确说明缺少什么。</translation>
+    </message>
+    <message>
+        <source>Commands to run</source>
+        <extracomment>Accessible name of the box that holds the commands to copy.</extracomment>
+        <translation>要运行的命令</translation>
+    </message>
+    <message>
+        <source>Copy Commands</source>
+        <extracomment>Button: copies the commands of the notice to the clipboard.</extracomment>
+        <translation>复制命令</translation>
+    </message>
+    <message>
+        <source>Copies the commands to the clipboard.</source>
+        <translation>将命令复制到剪贴板。</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <extracomment>Button: closes the notice (it comes back when the camera is plugged in again).</extracomment>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Closes this notice.</source>
+        <translation>关闭此提示。</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Kelvora Camera 2 Config (v1.0.7)</source>

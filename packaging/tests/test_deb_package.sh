@@ -44,6 +44,9 @@ expected=(
     "./usr/bin/$program"
     "./usr/bin/$cli"
     "./usr/share/man/man1/$cli.1.gz"
+    "./usr/share/man/man1/$program.1.gz"
+    "./usr/share/doc/$program/copyright"
+    "./usr/share/doc/$program/changelog.gz"
     "./usr/share/bash-completion/completions/$cli"
     ".$rules_path"
     "./usr/share/applications/$app_id.desktop"
@@ -135,6 +138,14 @@ readelf -d "$cli_binary" | grep -q 'NEEDED.*\[libQt5Widgets' && fail "$cli loads
 gzip -dc "$root/usr/share/man/man1/$cli.1.gz" | grep -q '^\.TH KELVORA-CAMERA-CLI 1' || fail "the manual is not a section 1 man page"
 grep -q '^complete -F _kelvora_camera_cli kelvora-camera-cli' "$root/usr/share/bash-completion/completions/$cli" ||
     fail "the completion does not complete $cli"
+gzip -dc "$root/usr/share/man/man1/$program.1.gz" | grep -q '^\.TH KELVORA-CAMERA-CONFIG 1' || fail "$program has no section 1 man page"
+# The changelog's last entry is this version: a release that forgets it fails here.
+changelog=$scratch/changelog
+gzip -dc "$root/usr/share/doc/$program/changelog.gz" >"$changelog"
+[[ $(dpkg-parsechangelog -l "$changelog" -S Version 2>/dev/null) == "$(dpkg-deb -f "$deb" Version)" ]] ||
+    fail "the changelog's last entry is $(dpkg-parsechangelog -l "$changelog" -S Version 2>&1), the package $(dpkg-deb -f "$deb" Version)"
+head -n 1 "$root/usr/share/doc/$program/copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in Debian's machine-readable format"
 
 # The window finds its menu entry (and so its icon under Wayland) by this name.
 # Qt keeps string literals in UTF-16, so both encodings are looked for.

@@ -379,14 +379,19 @@ DevicePlan HidrawCamera::planLocked() const
         plan.manufacturer = info.manufacturer;
         plan.product = info.product;
         plan.serial = info.serialNumber;
-        plan.interfaces.append({info.path, info.usagePage, info.usage, info.interfaceNumber});
+        plan.interfaces.append({info.path, info.usagePage, info.usage, info.interfaceNumber, ":uaccess:"});
     }
     const int consumer = m_options.consumerInterface;
     const bool numberFree =
         std::none_of(plan.interfaces.cbegin(), plan.interfaces.cend(),
                      [consumer](const DevicePlan::Interface &spec) { return spec.interfaceNumber == consumer; });
     if (plan.attached && normal && consumer >= 0 && numberFree)
-        plan.interfaces.append({QByteArray(), kConsumerUsagePage, kConsumerControlUsage, consumer});
+        plan.interfaces.append({QByteArray(), kConsumerUsagePage, kConsumerControlUsage, consumer, ":uaccess:"});
+    for (DevicePlan::Interface &planned : plan.interfaces) {
+        const auto tags = m_udevTags.find(planned.usagePage);
+        if (tags != m_udevTags.end())
+            planned.udevTags = tags->second;
+    }
     return plan;
 }
 
@@ -515,6 +520,10 @@ void HidrawCamera::installNodes(const QByteArray &records, std::vector<std::uniq
         node->live = true;
         node->record.present = true;
         node->record.arrived = now;
+        if (m_nodeAccess.count(node->record.usagePage) > 0) {
+            openTestbedLocked();
+            applyAccessLocked(*node);
+        }
         m_nodes.push_back(std::move(node));
     }
 }
@@ -767,12 +776,9 @@ QStringList HidrawCamera::violations() const
     return m_violations;
 }
 
-bool HidrawCamera::denyAccess(quint16 usagePage)
+void HidrawCamera::openTestbedLocked()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const QByteArray root = QFile::encodeName(m_bus->root);
-    bool found = false;
-    ::chmod(root.constData(), 0755);
+    ::chmod(QFile::encodeName(m_bus->root).constData(), 0755);
     // The preload reaches the ioctl handlers through sockets in the testbed.
     QDirIterator sockets(m_bus->root + QStringLiteral("/ioctl"), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
                          QDirIterator::Subdirectories);
@@ -780,6 +786,52 @@ bool HidrawCamera::denyAccess(quint16 usagePage)
         const QByteArray path = QFile::encodeName(sockets.next());
         ::chmod(path.constData(), sockets.fileInfo().isDir() ? 0755 : 0777);
     }
+}
+
+void HidrawCamera::applyAccessLocked(Node &node)
+{
+    const auto rule = m_nodeAccess.find(node.record.usagePage);
+    if (rule == m_nodeAccess.end() || node.ptsPath.isEmpty())
+        return;
+    // The pseudo-terminal stands for the node: the preload follows the
+    // node's /dev entry to it.
+    if (::chown(node.ptsPath.constData(), rule->second.owner, rule->second.group) != 0
+        || ::chmod(node.ptsPath.constData(), rule->second.mode) != 0)
+        m_violations << QStringLiteral("cannot set the owner and mode of %1").arg(QString::fromLatin1(node.record.devnode));
+}
+
+void HidrawCamera::setNodeAccess(quint16 usagePage, uid_t owner, gid_t group, mode_t mode)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nodeAccess[usagePage] = NodeAccess{owner, group, mode};
+    openTestbedLocked();
+    for (const auto &node : m_nodes) {
+        if (node->record.present && node->record.usagePage == usagePage)
+            applyAccessLocked(*node);
+    }
+}
+
+void HidrawCamera::setUdevTags(quint16 usagePage, const QByteArray &tags)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_udevTags[usagePage] = tags;
+}
+
+bool HidrawCamera::hideNode(quint16 usagePage)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto &node : m_nodes) {
+        if (node->record.present && node->record.usagePage == usagePage)
+            return ::unlink(QFile::encodeName(m_bus->root + QString::fromLatin1(node->record.devnode)).constData()) == 0;
+    }
+    return false;
+}
+
+bool HidrawCamera::denyAccess(quint16 usagePage)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    bool found = false;
+    openTestbedLocked();
     for (const auto &node : m_nodes) {
         if (!node->record.present || node->ptsPath.isEmpty())
             continue;

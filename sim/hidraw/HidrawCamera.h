@@ -34,10 +34,13 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <sys/types.h>
 
 class QObject;
 class QThread;
@@ -138,6 +141,18 @@ public:
     // runs the program as an unprivileged user.
     bool denyAccess(quint16 usagePage);
 
+    // Gives the nodes with this usage page, present and to come, this
+    // owner, group and mode, as udev's rules would, and opens the testbed's
+    // files to any user. (The nodes cannot carry an ACL: the emulated nodes
+    // are pseudo-terminals, whose file system has none.)
+    void setNodeAccess(quint16 usagePage, uid_t owner, gid_t group, mode_t mode);
+    // The udev tags (TAGS and CURRENT_TAGS, ":uaccess:" unless set) of the
+    // nodes with this usage page that come from now on.
+    void setUdevTags(quint16 usagePage, const QByteArray &tags);
+    // Takes the /dev entry of the present node with this usage page away
+    // while sysfs still shows it, as a sandbox without the device does.
+    bool hideNode(quint16 usagePage);
+
     // Whether this process runs under umockdev's preload library.
     static bool underPreload();
 
@@ -156,6 +171,9 @@ private:
     DevicePlan planLocked() const;
     // The emulated bus, on the owning thread only.
     void removeDevice(const std::vector<Node *> &nodes);
+    // The testbed's folder and the sockets behind its nodes, open to any user.
+    void openTestbedLocked();
+    void applyAccessLocked(Node &node);
     void addDevice(const DevicePlan &plan, quint64 generation);
     // Puts the nodes' records on the bus, then lets them answer.
     void installNodes(const QByteArray &records, std::vector<std::unique_ptr<Node>> nodes);
@@ -182,6 +200,14 @@ private:
     bool m_stop = false;
     int m_nullFd = -1;
     QStringList m_violations;
+    struct NodeAccess
+    {
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+    };
+    std::map<quint16, NodeAccess> m_nodeAccess;   // by usage page
+    std::map<quint16, QByteArray> m_udevTags;     // by usage page
     std::thread m_thread;
 };
 

@@ -172,6 +172,7 @@ InterfaceRecords interfaceRecords(const DevicePlan &plan, const DevicePlan::Inte
 
     records += "P: " + hidrawDir + "\nN: " + hidrawName + "\n";
     records += "E: SUBSYSTEM=hidraw\nE: DEVNAME=" + paths.devnode + "\n";
+    records += "E: TAGS=" + planned.udevTags + "\nE: CURRENT_TAGS=" + planned.udevTags + "\n";
     records += QString::asprintf("A: dev=%d:%d\n", kHidrawMajor, minor).toUtf8();
     records += "L: device=../../../" + hidName + "\n\n";
     return {records, paths};

@@ -28,6 +28,7 @@ struct DevicePlan
         quint16 usagePage = 0;
         quint16 usage = 0;
         int interfaceNumber = 0;
+        QByteArray udevTags = ":uaccess:";   // the node's TAGS and CURRENT_TAGS, as the camera's rule sets them
     };
     bool attached = false;
     quint16 vendorId = 0;

@@ -1,5 +1,6 @@
 #include "Commands.h"
 
+#include "Doctor.h"
 #include "Firmware.h"
 #include "FirmwareReport.h"
 #include "Interrupt.h"
@@ -68,6 +69,8 @@ public:
             return upgrade();
         case Command::Pack:
             return runPack(m_options, m_output);
+        case Command::Doctor:
+            return runDoctor(m_options, m_output);
         case Command::None:
             break;
         }

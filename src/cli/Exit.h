@@ -17,6 +17,7 @@ enum class Exit : int {
     ImageRefused = 7,     // the firmware image failed a check or could not be read
     InUse = 8,            // another program is working on the camera
     OlderVersion = 9,     // the package is older than the camera's firmware, and --allow-older was not given
+    Blocked = 10,         // doctor: a check found what keeps the camera from being used
     HungUp = 129,         // SIGHUP: the terminal or the SSH session went away (128 + SIGHUP)
     Interrupted = 130,    // Ctrl-C (128 + SIGINT, as shells report it)
     Terminated = 143,     // SIGTERM: timeout(1), a service manager, kill (128 + SIGTERM)
@@ -40,6 +41,7 @@ inline constexpr ExitInfo kExitCodes[] = {
     {Exit::ImageRefused, "image-refused", "the firmware image was refused or could not be read"},
     {Exit::InUse, "in-use", "another program is working on the camera"},
     {Exit::OlderVersion, "older-version", "the package is older than the camera's firmware (--allow-older installs it)"},
+    {Exit::Blocked, "blocked", "doctor found a problem that keeps the camera from being used"},
     {Exit::HungUp, "hangup", "stopped by SIGHUP (the terminal or SSH session went away)"},
     {Exit::Interrupted, "interrupted", "stopped by Ctrl-C"},
     {Exit::Terminated, "terminated", "stopped by SIGTERM (timeout, a service manager, kill)"},

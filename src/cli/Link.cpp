@@ -25,8 +25,6 @@ constexpr std::chrono::milliseconds kReadSlice(100);
 // Between two tries to open a node that is not ready yet.
 constexpr std::chrono::milliseconds kOpenRetryPause(100);
 
-const char kRuleFile[] = "70-com.kelvora.CameraConfig.rules";
-
 struct CommandNameEntry
 {
     frame::Command command;
@@ -62,11 +60,6 @@ QString hex4(quint16 value)
 QString hexBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
-}
-
-bool isNodePath(const QByteArray &path)
-{
-    return path.startsWith('/');
 }
 
 } // namespace
@@ -118,15 +111,8 @@ const Device *sameDeviceAfterSwitch(const QVector<Device> &now, Identity identit
 
 Access nodeAccess(const QByteArray &path)
 {
-    if (isNodePath(path)) {
-        if (::access(path.constData(), R_OK | W_OK) == 0)
-            return Access::Open;
-        if (errno == ENOENT || errno == ENOTDIR)
-            return Access::Missing;
-        if (errno == EACCES || errno == EPERM || errno == EROFS)
-            return Access::Denied;
-        return Access::Failed;
-    }
+    if (nodeaccess::isNodePath(path))
+        return nodeaccess::accessOf(path);
     hid_device *probe = hid_open_path(path.constData());
     if (!probe)
         return Access::Failed;
@@ -162,11 +148,13 @@ QStringList accessHints()
 {
     return {
         QStringLiteral("Install the udev rule shipped in packaging/linux (%1; the Debian package puts it in "
-                       "/usr/lib/udev/rules.d) into /etc/udev/rules.d, then run:")
-            .arg(QLatin1String(kRuleFile)),
-        QStringLiteral("  sudo udevadm control --reload-rules && sudo udevadm trigger --subsystem-match=hidraw"),
+                       "/usr/lib/udev/rules.d) into %2, then run:")
+            .arg(nodeaccess::ruleFileName(), QLatin1String(nodeaccess::kLocalRuleDir)),
+        QStringLiteral("  %1 && %2")
+            .arg(QLatin1String(nodeaccess::kReloadRulesCommand), QLatin1String(nodeaccess::kTriggerCommand)),
         QStringLiteral("and log in at the computer itself: the rule opens the camera to the user at the local "
-                       "seat, not to an SSH session (there, run the command as root)."),
+                       "seat, not to an SSH session (there, run the command as root). `%1` says what is missing.")
+            .arg(QLatin1String(nodeaccess::kDoctorCommand)),
     };
 }
 
@@ -274,7 +262,7 @@ bool Link::open(const Device &device, bool withData, Clock::duration settle, Pro
                                {}, {}};
             return false;
         }
-        const Access access = isNodePath(listed->path) ? nodeAccess(listed->path) : Access::Failed;
+        const Access access = nodeaccess::isNodePath(listed->path) ? nodeAccess(listed->path) : Access::Failed;
         if (Clock::now() < giveUp && access != Access::Missing) {
             std::this_thread::sleep_for(kOpenRetryPause);
             continue;

@@ -9,6 +9,7 @@
 
 #include "protocol/CommandFrame.h"
 #include "protocol/Discovery.h"
+#include "protocol/NodeAccess.h"
 
 #include <hidapi/hidapi.h>
 
@@ -40,12 +41,7 @@ const discovery::Device *sameDeviceAfterSwitch(const QVector<discovery::Device> 
 
 // Whether this user may open a node, as far as can be told without keeping
 // it open.
-enum class Access {
-    Open,      // it opens
-    Denied,    // the node's permissions keep this user out
-    Missing,   // the node is not there (the device left)
-    Failed,    // it exists but did not open, for a reason hidapi does not tell
-};
+using Access = nodeaccess::Access;
 // For `list`: a node path is checked with access(2); anything else is opened
 // and closed again.
 Access nodeAccess(const QByteArray &path);

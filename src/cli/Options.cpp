@@ -25,6 +25,7 @@ constexpr CommandWord kCommands[] = {
     {Command::EnterUpgrade, "enter-upgrade", 0},
     {Command::Upgrade, "upgrade", 1},
     {Command::Pack, "pack", 1},
+    {Command::Doctor, "doctor", 0},
 };
 
 // Options that belong to one command: their flag, and where the parsed value goes.
@@ -33,6 +34,7 @@ struct CommandOption
     const char *name;
     Command command;
     bool takesValue;
+    bool repeatable = false;   // may be given more than once, each value kept
 };
 
 constexpr CommandOption kCommandOptions[] = {
@@ -43,6 +45,7 @@ constexpr CommandOption kCommandOptions[] = {
     {"--output", Command::Pack, true},
     {"--release-notes", Command::Pack, true},
     {"--date", Command::Pack, true},
+    {"--udev-rules-dir", Command::Doctor, true, true},
 };
 
 const CommandOption *commandOption(const QString &name)
@@ -71,6 +74,8 @@ void setCommandOption(Options &options, const QString &name, const QString &valu
         options.releaseNotes = value;
     else if (name == QLatin1String("--date"))
         options.releaseDate = value;
+    else if (name == QLatin1String("--udev-rules-dir"))
+        options.rulesDirs << value;
 }
 
 constexpr double kLongestTimeoutSeconds = 24 * 60 * 60;
@@ -224,7 +229,7 @@ Parsed parseArguments(const QStringList &arguments)
             if (!options.timeout)
                 return fail(QStringLiteral("--timeout takes seconds above 0 and at most 86400, not '%1'").arg(*value));
         } else if (ofCommand) {
-            if (commandOptionsGiven.contains(name))
+            if (commandOptionsGiven.contains(name) && !ofCommand->repeatable)
                 return fail(QStringLiteral("%1 given twice").arg(name));
             if (ofCommand->takesValue && value->isEmpty())
                 return fail(QStringLiteral("%1 needs a value").arg(name));

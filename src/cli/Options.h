@@ -10,7 +10,7 @@
 
 namespace cli {
 
-enum class Command { None, List, Info, SetMode, EnterUpgrade, Upgrade, Pack };
+enum class Command { None, List, Info, SetMode, EnterUpgrade, Upgrade, Pack, Doctor };
 
 struct Options
 {
@@ -32,6 +32,8 @@ struct Options
     QString output;                // --output FILE.cab
     QString releaseNotes;          // --release-notes TEXT
     QString releaseDate;           // --date YYYY-MM-DD
+    // doctor
+    QStringList rulesDirs;         // --udev-rules-dir, each folder udev would read rules from
 };
 
 struct Parsed

@@ -13,11 +13,12 @@ class QByteArray;
 class QFile;
 class QPushButton;
 class QTimer;
+class AccessNotice;
 class HotPlugMonitor;
 class SleepInhibitor;
 class Ui_MainWindow;
 namespace cameralock { class CameraLock; struct Holder; }
-namespace discovery { enum class Identity; }
+namespace discovery { enum class Identity; struct Interface; }
 namespace frame { struct Command; struct Payload; }
 namespace imagecheck { enum class Refusal; }
 namespace modes { enum class FramingMode : quint8; struct ModeInfo; }
@@ -98,6 +99,11 @@ private:
     void showCameraInUse(const cameralock::Holder &holder);
     bool takeCameraLock();
     void releaseCameraLock();
+    // ---- src/window/link/AccessWatch.cpp: the camera on the bus but out of reach
+    void lookForCameraOutOfReach();
+    void noteInterfacesOutOfReach(const QVector<discovery::Interface> &interfaces, const QVector<bool> &opened);
+    void offerAccessNotice();
+    void hideAccessNotice();
 
     // ---- src/window/camera/ReplyDispatcher.cpp: the frame checks and the handler table
     void dispatchReply(const QByteArray &report);
@@ -187,6 +193,10 @@ private:
     // The status line says that another program holds the camera, and
     // nothing of the camera is open.
     bool m_cameraInUse = false;
+    // Says that the camera is on the bus but may not be opened; made the
+    // first time it is needed, given once per arrival of the camera.
+    AccessNotice *m_accessNotice = nullptr;
+    bool m_accessNoticeGiven = false;
 
     // Camera control.
     // The framing mode chosen or last reported, or kFailedApplyMode once an

@@ -26,8 +26,8 @@ man_text=$(sed -e 's/\\-/-/g' -e 's/\\fB//g; s/\\fI//g; s/\\fR//g' "$man_page")
 
 commands=$(sed -n '/^Commands:/,/^$/p' <<<"$help" | awk 'NR > 1 && /^  [a-z]/ { print $1 }')
 options=$(sed -n '/^Options:/,/^$/p' <<<"$help" | grep -oE '(^|[ ,])--?[a-z][a-z-]*' | tr -d ' ,' | sort -u)
-[[ $(wc -w <<<"$commands") -eq 6 ]] || fail "expected six commands in --help, found: $commands"
-[[ $(wc -w <<<"$options") -ge 14 ]] || fail "expected at least fourteen options in --help, found: $options"
+[[ $(wc -w <<<"$commands") -eq 7 ]] || fail "expected seven commands in --help, found: $commands"
+[[ $(wc -w <<<"$options") -ge 15 ]] || fail "expected at least fifteen options in --help, found: $options"
 
 for command in $commands; do
     grep -q "^\.B.* $command\|^\.BI $command\|^\.B $command" "$man_page" || fail "the man page does not describe the command $command"
@@ -40,7 +40,7 @@ done
 
 # Exit codes: the table in docs/cli.md is the reference.
 codes=$(awk -F'|' '/^\| [0-9]+ +\|/ { gsub(/ /, "", $2); print $2 }' "$json_doc")
-[[ $(wc -w <<<"$codes") -eq 13 ]] || fail "expected thirteen exit codes in $json_doc, found: $codes"
+[[ $(wc -w <<<"$codes") -eq 14 ]] || fail "expected fourteen exit codes in $json_doc, found: $codes"
 for code in $codes; do
     grep -qE "(^| )$code " <<<"$help" || fail "--help does not list exit code $code"
     grep -qx "\.B $code" "$man_page" || fail "the man page does not list exit code $code"
@@ -63,7 +63,7 @@ complete_words() {
         _kelvora_camera_cli
         printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$@" | sort | tr '\n' ' '
 }
-[[ $(complete_words "$program" "") == "enter-upgrade info list pack set-mode upgrade " ]] ||
+[[ $(complete_words "$program" "") == "doctor enter-upgrade info list pack set-mode upgrade " ]] ||
     fail "commands completed as: $(complete_words "$program" "")"
 [[ $(complete_words "$program" --json set-mode "") == "auto full gallery voice " ]] ||
     fail "modes completed as: $(complete_words "$program" --json set-mode "")"
@@ -72,6 +72,8 @@ complete_words() {
     fail "upgrade --allow completed as: $(complete_words "$program" upgrade --allow)"
 [[ $(complete_words "$program" pack x.bin --f) == "--firmware-version " ]] ||
     fail "pack --f completed as: $(complete_words "$program" pack x.bin --f)"
+[[ $(complete_words "$program" doctor --udev-rules-dir /) == *"/etc"* ]] ||
+    fail "--udev-rules-dir did not complete a folder: $(complete_words "$program" doctor --udev-rules-dir /)"
 [[ $(complete_words "$program" --device SIM) == *"SIM0001"* ]] ||
     fail "--device did not complete the serial number: $(complete_words "$program" --device SIM)"
 

@@ -11,16 +11,21 @@
 #include "Bytes.h"
 #include "CliRun.h"
 #include "HidrawCamera.h"
+#include "MockLogind.h"
 #include "RealLibrary.h"
 #include "UeventLog.h"
 
 #include "cli/Cli.h"
 
+#include "protocol/NodeAccess.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +47,8 @@ using sim::Identity;
 constexpr quint16 kControl = sim::kControlUsagePage;
 constexpr quint16 kData = sim::kDataUsagePage;
 constexpr quint16 kConsumer = 0x000C;
+// The unprivileged user UnprivilegedScope runs as.
+constexpr uint kNobody = 65534;
 constexpr int kImageBytesPerReport = 510;
 // 200 full data reports and a short last one.
 constexpr int kImageSize = 200 * kImageBytesPerReport + 77;
@@ -147,6 +154,8 @@ private slots:
     void stopSignalInEachWait();
     void oneCommandAtATime_data();
     void oneCommandAtATime();
+    void doctor_data();
+    void doctor();
 
 private:
     // The camera in this identity, with its version and mode, on the bus.
@@ -158,6 +167,7 @@ private:
     QTemporaryDir m_dir;
     QString m_imagePath;
     QByteArray m_image;
+    MockLogind m_logind;
 };
 
 void RealHidCliTest::initTestCase()
@@ -179,6 +189,25 @@ void RealHidCliTest::initTestCase()
     QCOMPARE(file.write(m_image), qint64(m_image.size()));
     file.close();
     QVERIFY(QFile::setPermissions(m_imagePath, readable | QFile::WriteOwner));
+
+    // doctor's rule folders, and logind on a private system bus, with the
+    // session of the unprivileged user the test runs doctor as.
+    const QString cameraLine = nodeaccess::ruleLines().value(0);
+    const QMap<QString, QString> rules{{"both", nodeaccess::ruleLines().join('\n')}, {"camera", cameraLine}, {"none", ""}};
+    for (auto it = rules.cbegin(); it != rules.cend(); ++it) {
+        const QString folder = m_dir.filePath(QStringLiteral("rules-") + it.key());
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, readable | searchable | QFile::WriteOwner));
+        if (it.value().isEmpty())
+            continue;
+        QFile rule(folder + QStringLiteral("/70-camera.rules"));
+        QVERIFY(rule.open(QIODevice::WriteOnly));
+        rule.write(it.value().toUtf8() + '\n');
+        rule.close();
+        QVERIFY(QFile::setPermissions(rule.fileName(), readable | QFile::WriteOwner));
+    }
+    const QString logind = m_logind.start(kNobody, QStringLiteral("nobody"));
+    QVERIFY2(logind.isEmpty(), qPrintable(logind));
 }
 
 void RealHidCliTest::init()
@@ -716,6 +745,104 @@ void RealHidCliTest::oneCommandAtATime()
     QVERIFY(m_bus->camera()->receivedImage() == m_image);
     QCOMPARE(framesOn(m_bus->camera()->writtenFrames(), kData).size(), kDataReports);
     QCOMPARE(m_bus->camera()->version(), kNewVersion);
+}
+
+void RealHidCliTest::doctor_data()
+{
+    QTest::addColumn<QString>("rules");       // the rules folder: both identities, the normal one, none
+    QTest::addColumn<QString>("untagged");     // the vendor nodes without udev tags: "data", "control data" or none
+    QTest::addColumn<uint>("owner");           // of both vendor nodes, with group root
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<bool>("remote");          // the session is an SSH login
+    QTest::addColumn<bool>("hideData");        // the data node is not in /dev
+    QTest::addColumn<QString>("statuses");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");         // in the human form
+
+    const auto statuses = [](const char *nodes, const char *rule, const char *tags, const char *session,
+                             const char *sandbox) {
+        return QStringLiteral("bus:ok nodes:%1 rule:%2 tags:%3 session:%4 sandbox:%5 backend:ok")
+            .arg(QLatin1String(nodes), QLatin1String(rule), QLatin1String(tags), QLatin1String(session),
+                 QLatin1String(sandbox));
+    };
+    // The emulated nodes cannot carry the ACL uaccess would give; the user's
+    // own node stands for a node this user may open.
+    QTest::newRow("all well") << "both" << "" << kNobody << 0600u << false << false
+                              << statuses("ok", "ok", "ok", "ok", "ok") << 0 << "opens, as its owner";
+    QTest::newRow("a node of root's group") << "both" << "" << 0u << 0660u << false << false
+                                            << statuses("ok", "ok", "ok", "ok", "ok") << 0 << "through its group root";
+    QTest::newRow("no rule installed") << "none" << "control data" << 0u << 0600u << false << false
+                                       << statuses("problem", "problem", "problem", "ok", "ok") << 10
+                                       << "/rules-none/70-com.kelvora.CameraConfig.rules >/dev/null <<'EOF'";
+    QTest::newRow("remote session") << "both" << "" << 0u << 0600u << true << false
+                                    << statuses("problem", "ok", "ok", "problem", "ok") << 10
+                                    << "a remote login from 192.0.2.7 through sshd";
+    QTest::newRow("only the normal identity covered") << "camera" << "" << kNobody << 0600u
+                                                      << false << false << statuses("ok", "problem", "ok", "ok", "ok")
+                                                      << 10 << "no rule covers the camera in upgrade mode";
+    QTest::newRow("data node made before the rule") << "both" << "data" << 0u << 0600u << false << false
+                                                    << statuses("problem", "ok", "problem", "ok", "ok") << 10
+                                                    << "sudo udevadm trigger --subsystem-match=hidraw";
+    QTest::newRow("data node hidden from /dev") << "both" << "" << kNobody << 0600u << false
+                                                << true << statuses("problem", "ok", "ok", "ok", "problem") << 10
+                                                << "is on the bus but not in /dev";
+}
+
+void RealHidCliTest::doctor()
+{
+    QFETCH(QString, rules);
+    QFETCH(QString, untagged);
+    QFETCH(uint, owner);
+    QFETCH(uint, mode);
+    QFETCH(bool, remote);
+    QFETCH(bool, hideData);
+    QFETCH(QString, statuses);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    if (untagged.contains("control"))
+        m_bus->setUdevTags(kControl, QByteArray());
+    if (untagged.contains("data"))
+        m_bus->setUdevTags(kData, QByteArray());
+    attach(Identity::Normal);
+    for (const quint16 page : {kControl, kData})
+        m_bus->setNodeAccess(page, owner, 0, mode);
+    if (hideData)
+        QVERIFY(m_bus->hideNode(kData));
+    QVERIFY(m_logind.setRemote(remote));
+    const QStringList arguments{"doctor", "--udev-rules-dir", m_dir.filePath(QStringLiteral("rules-") + rules)};
+    Run json;
+    Run human;
+    {
+        realhid::UnprivilegedScope user;
+        QVERIFY2(user.unprivileged(), "cannot switch to an unprivileged user");
+        json = runCli(QStringList{"--json"} + arguments);
+        human = runCli(arguments);
+    }
+
+    QVERIFY2(json.code == code, json.out.constData());
+    QCOMPARE(human.code, code);
+    QStringList found;
+    for (const QJsonValue &check : json.json().value("checks").toArray())
+        found << check.toObject().value("check").toString() + ':' + check.toObject().value("status").toString();
+    QVERIFY2(found.join(' ') == statuses, qPrintable(human.out));
+    QCOMPARE(json.json().value("ok").toBool(), code == 0);
+    QCOMPARE(json.json().value("user").toString(), QStringLiteral("nobody"));
+    QVERIFY2(human.out.contains(said.toUtf8()), human.out.constData());
+    QVERIFY(json.err.isEmpty());
+
+    // What the nodes check read: the owner and mode given, and access(2)'s answer.
+    const QJsonArray nodes = json.json().value("checks").toArray().at(1).toObject().value("facts").toObject()
+                                 .value("nodes").toArray();
+    QCOMPARE(nodes.size(), 2);
+    const QJsonObject control = nodes.at(0).toObject();
+    QCOMPARE(control.value("node").toString(), QString::fromLatin1(m_bus->presentNode(kControl).devnode));
+    QCOMPARE(control.value("owner").toString(), owner == 0 ? QStringLiteral("root") : QStringLiteral("nobody"));
+    QCOMPARE(control.value("mode").toString(), QStringLiteral("0%1").arg(mode, 3, 8, QLatin1Char('0')));
+    QCOMPARE(control.value("access").toString(), statuses.contains("nodes:ok") || hideData ? "open" : "denied");
+    // Looking is not opening: doctor opened nothing and sent the camera nothing.
+    for (const realhid::NodeRecord &node : m_bus->nodes())
+        QCOMPARE(node.opened, 0);
+    QVERIFY(m_bus->camera()->writtenFrames().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(RealHidCliTest)

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -164,6 +165,7 @@ private slots:
     void consumerControlIsNotKept_data();
     void consumerControlIsNotKept();
     void nodeWithoutAccessShowsHidError();
+    void cameraOutOfReachGetsTheNoticeOncePerArrival();
     void hotPlugFindsAndLosesTheCameraAtOnce_data();
     void hotPlugFindsAndLosesTheCameraAtOnce();
     void replugInTheSameIdentityConnectsAgain();
@@ -433,12 +435,69 @@ void RealHidWindowTest::nodeWithoutAccessShowsHidError()
         w.click("Refresh");
         QTRY_COMPARE(w.modals.titles(), QStringList{QStringLiteral("HID Error")});
         QCOMPARE(w.modals.texts(), QStringList{QStringLiteral("Unable to open HID device.")});
+        // The box as ever, and the notice that says why.
+        QVERIFY(w.find<QWidget>("accessNotice") && w.find<QWidget>("accessNotice")->isVisible());
         QCOMPARE(w.bus.presentNode(kData).opened, 0);
         QTRY_COMPARE(w.bus.presentNode(kConsumer).closed, w.bus.presentNode(kConsumer).opened);
 
         w.window.reset();
         QTRY_VERIFY(everyHandleClosedOnce(w));
     }
+}
+
+void RealHidWindowTest::cameraOutOfReachGetsTheNoticeOncePerArrival()
+{
+    // No rule: the vendor nodes are root's alone, now and at every arrival.
+    RealWindow w(unkindBus(40ms));
+    for (const quint16 page : {kControl, kData})
+        w.bus.setNodeAccess(page, 0, 0, 0600);
+    w.open();
+    QSignalSpy ticks(w.find<QTimer>("watchTimer"), &QTimer::timeout);
+    const auto noticeShown = [&w] {
+        auto *notice = w.find<QWidget>("accessNotice");
+        return notice && notice->isVisible();
+    };
+    const auto nextLook = [&ticks] {
+        const int seen = ticks.count();
+        return QTest::qWaitFor([&] { return ticks.count() > seen; }, kWatchWaitMs);
+    };
+    // The bus changes as root, who owns the testbed; the window looks as a
+    // user without access (the looks run only while this thread waits).
+    const auto plug = [&w](bool in) {
+        if (in)
+            w.bus.camera()->attach(Identity::Normal);
+        else
+            w.bus.camera()->detach();
+        w.bus.settle();
+    };
+
+    plug(true);
+    {
+        realhid::UnprivilegedScope user;
+        QVERIFY2(user.unprivileged(), "cannot switch to an unprivileged user");
+        QTRY_VERIFY_WITH_TIMEOUT(noticeShown(), kWatchWaitMs);
+        // Not even the probe opens: the window shows what it always has.
+        QCOMPARE(w.text("deviceNameLabel"), QStringLiteral("Device: Unknown"));
+        QCOMPARE(w.modals.count(), 0);
+        w.click("accessNoticeHide");
+        QVERIFY(nextLook());
+        QVERIFY(!noticeShown());
+    }
+    // Unplugged, seen gone, and plugged in again: a new arrival.
+    plug(false);
+    {
+        realhid::UnprivilegedScope user;
+        QVERIFY(nextLook());
+        QVERIFY(!noticeShown());
+    }
+    plug(true);
+    {
+        realhid::UnprivilegedScope user;
+        QTRY_VERIFY_WITH_TIMEOUT(noticeShown(), kWatchWaitMs);
+        QCOMPARE(w.modals.count(), 0);
+    }
+    for (const realhid::NodeRecord &node : w.bus.nodes())
+        QCOMPARE(node.opened, 0);
 }
 
 // The window's hot-plug monitor hears the emulated bus's uevents. With the

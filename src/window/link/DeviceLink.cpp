@@ -62,6 +62,7 @@ void MainWindow::on_Refresh_clicked()
 {
     m_cameraConnected = false;
     m_updConnected = false;
+    m_accessNoticeGiven = false;
     checkDevicePresence();
 }
 
@@ -82,6 +83,7 @@ void MainWindow::checkDevicePresence()
     if (presence == discovery::Presence::Nothing) {
         m_partialDeviceTimer->stop();
         forgetDevice();
+        lookForCameraOutOfReach();
         return;
     }
 
@@ -308,6 +310,7 @@ void MainWindow::openInterfaces(Identity identity)
     }
 
     if (choice.complete()) {
+        hideAccessNotice();
         restartPollTimer();
         on_GetVersion_clicked();
         requestCameraMode();
@@ -316,6 +319,7 @@ void MainWindow::openInterfaces(Identity identity)
 
     m_linkIncomplete = true;
     m_incompleteLinkNodes = vendorNodes(interfaces);
+    noteInterfacesOutOfReach(interfaces, opened);
     m_linkBoxOpen = true;
     QMessageBox::critical(this, tr("HID Error"), tr("Unable to open HID device."));
     m_linkBoxOpen = false;

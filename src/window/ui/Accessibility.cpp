@@ -1,5 +1,6 @@
 #include "Accessibility.h"
 
+#include "AccessNotice.h"
 #include "ui_MainWindow.h"
 
 #include <QAccessible>
@@ -13,7 +14,7 @@ namespace {
 
 // Which of the interfaces below a widget gets; set as a property on it.
 const char kKindProperty[] = "cameraConfigAccessibleKind";
-enum class Kind { Status = 1, ModeChoice = 2 };
+enum class Kind { Status = 1, ModeChoice = 2, Notice = 3 };
 
 QString translated(const char *text)
 {
@@ -99,9 +100,13 @@ private:
 
 QAccessibleInterface *windowPartFactory(const QString &className, QObject *object)
 {
+    const int kind = object->property(kKindProperty).toInt();
+    // Screen readers speak a notification as it appears: its name, then
+    // its description.
+    if (className == QLatin1String("AccessNotice") && kind == int(Kind::Notice))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
     if (className != QLatin1String("QLabel") && className != QLatin1String("QPushButton"))
         return nullptr;
-    const int kind = object->property(kKindProperty).toInt();
     if (kind == int(Kind::Status))
         return new StatusLine(static_cast<QLabel *>(object));
     if (kind == int(Kind::ModeChoice))
@@ -210,6 +215,17 @@ void describe(Ui_MainWindow &ui)
     };
     for (size_t i = 1; i < sizeof(order) / sizeof(order[0]); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void describeNotice(Ui_MainWindow &ui, AccessNotice *notice)
+{
+    giveKind(notice, Kind::Notice);
+    // Where it sits: under the status lines, before the mode buttons.
+    QWidget *before = ui.Refresh;
+    for (QWidget *control : notice->controls()) {
+        QWidget::setTabOrder(before, control);
+        before = control;
+    }
 }
 
 } // namespace accessibility

@@ -71,6 +71,18 @@ inline const char *const kSmallButton =
     " min-width: 60px;"
     " }" CAMERA_CONFIG_TEAL_BUTTON_STATES;
 
+// The buttons of the notice that the camera cannot be opened: as small as
+// LPF and REF, but as tall as their text needs.
+inline const char *const kNoticeButton =
+    "QPushButton {"
+    " background-color: #00D1B2;"
+    " color: black;"
+    " font-weight: bold;"
+    " padding: 4px 12px;"
+    " border-radius: 10px;"
+    " border: none;"
+    " }" CAMERA_CONFIG_TEAL_BUTTON_STATES;
+
 #undef CAMERA_CONFIG_TEAL_BUTTON_STATES
 
 // "More Setting" and "Upgrade Mode": no face until hovered.
@@ -140,6 +152,29 @@ inline const char *const kDirectionBar =
     " QProgressBar::chunk {"
     " background-color: #05B8CC; /* 进度条颜色 */"
     " border-radius: 5px;"
+    " }";
+
+// The notice that the camera cannot be opened: a dark amber frame with
+// light text, its heading in the upgrade orange, the commands in a darker
+// box.
+inline const char *const kAccessNotice =
+    "QFrame#accessNotice {"
+    " background-color: #2A2418;"
+    " border: 1px solid #FF8C00;"
+    " border-radius: 8px;"
+    " }"
+    " QLabel {"
+    " color: #F2F2F2;"
+    " }"
+    " QLabel#accessNoticeTitle {"
+    " color: #FF8C00;"
+    " font-weight: bold;"
+    " }"
+    " QTextEdit {"
+    " background-color: #161616;"
+    " color: #F2F2F2;"
+    " border: 1px solid #555555;"
+    " border-radius: 4px;"
     " }";
 
 // Status-block colours by connection state: camera in normal mode, device
