@@ -22,20 +22,8 @@ fail() {
     failures=$((failures + 1))
 }
 
-rm -rf "$scratch"
-mkdir -p "$scratch"
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.log" 2>&1; then
-    cat "$scratch/cpack.log"
-    echo "FAIL: cpack did not build the package"
-    exit 1
-fi
-shopt -s nullglob
-debs=("$scratch"/*.deb)
-if (( ${#debs[@]} != 1 )); then
-    echo "FAIL: expected one .deb in $scratch, found ${#debs[@]}"
-    exit 1
-fi
-deb=${debs[0]}
+source "$(dirname "$0")/build_deb.sh"
+build_deb "$build" "$scratch"
 echo "built $(basename "$deb")"
 
 # --- Files -------------------------------------------------------------------

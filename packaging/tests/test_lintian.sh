@@ -14,27 +14,16 @@ if ! command -v lintian >/dev/null 2>&1; then
     echo "FAIL: lintian is not installed (Debian: lintian; scripts/test.sh installs it)"
     exit 1
 fi
-rm -rf "$scratch"
-mkdir -p "$scratch"
-if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/cpack.log" 2>&1; then
-    cat "$scratch/cpack.log"
-    echo "FAIL: cpack did not build the package"
-    exit 1
-fi
-shopt -s nullglob
-debs=("$scratch"/*.deb)
-if (( ${#debs[@]} != 1 )); then
-    echo "FAIL: expected one .deb in $scratch, found ${#debs[@]}"
-    exit 1
-fi
+source "$(dirname "$0")/build_deb.sh"
+build_deb "$build" "$scratch"
 
 # lintian warns on stderr when it runs as root; only its findings count.
-report=$(lintian --display-info --fail-on error,warning "${debs[0]}" 2>"$scratch/lintian.err")
+report=$(lintian --display-info --fail-on error,warning "$deb" 2>"$scratch/lintian.err")
 status=$?
 [[ -n $report ]] && echo "$report"
 if (( status != 0 )) || grep -qE '^[EW]: ' <<<"$report"; then
     cat "$scratch/lintian.err"
-    echo "FAIL: lintian reports errors or warnings on $(basename "${debs[0]}") (exit status $status)"
+    echo "FAIL: lintian reports errors or warnings on $(basename "$deb") (exit status $status)"
     exit 1
 fi
-echo "ok: lintian $(lintian --version | awk '{ print $2 }') reports no error and no warning on $(basename "${debs[0]}")"
+echo "ok: lintian $(lintian --version | awk '{ print $2 }') reports no error and no warning on $(basename "$deb")"

@@ -23,17 +23,6 @@ const char kProgram[] = "kelvora-camera-cli";
 // read after it gives nothing.
 const char kSeatLateRules[] = "73-seat-late.rules";
 
-QString hex4(quint16 value)
-{
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
-QString usbIdText(Identity identity)
-{
-    const discovery::UsbId id = discovery::usbId(identity);
-    return hex4(id.vendorId) + QLatin1Char(':') + hex4(id.productId);
-}
-
 QString plural(int count, const char *one, const char *many)
 {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));

@@ -52,11 +52,6 @@ constexpr CommandNameEntry kCommandNames[] = {
     {frame::UPGRADE_PROGRESS, "UPGRADE_PROGRESS"},
 };
 
-QString hex4(quint16 value)
-{
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
 QString hexBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
@@ -158,6 +153,17 @@ QStringList accessHints()
     };
 }
 
+QString hex4(quint16 value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+QString usbIdText(Identity identity)
+{
+    const discovery::UsbId id = discovery::usbId(identity);
+    return hex4(id.vendorId) + QLatin1Char(':') + hex4(id.productId);
+}
+
 QString identityText(Identity identity)
 {
     return identity == Identity::Camera ? QStringLiteral("camera (normal mode)") : QStringLiteral("upgrade mode");
@@ -170,7 +176,6 @@ const char *identityKeyword(Identity identity)
 
 QJsonObject deviceJson(const Device &device, const QVector<Access> &access)
 {
-    const discovery::UsbId id = discovery::usbId(device.identity);
     QJsonArray interfaces;
     for (int i = 0; i < device.interfaces.size(); ++i) {
         const Interface &entry = device.interfaces.at(i);
@@ -186,7 +191,7 @@ QJsonObject deviceJson(const Device &device, const QVector<Access> &access)
     }
     return QJsonObject{
         {QStringLiteral("identity"), QLatin1String(identityKeyword(device.identity))},
-        {QStringLiteral("usb_id"), hex4(id.vendorId) + QLatin1Char(':') + hex4(id.productId)},
+        {QStringLiteral("usb_id"), usbIdText(device.identity)},
         {QStringLiteral("serial"), device.serialNumber.isEmpty() ? QJsonValue() : QJsonValue(device.serialNumber)},
         {QStringLiteral("product"), device.interfaces.isEmpty() ? QString() : device.interfaces.first().product},
         {QStringLiteral("interfaces"), interfaces},

@@ -57,6 +57,9 @@ QJsonObject deviceJson(const discovery::Device &device, const QVector<Access> &a
 const char *roleKeyword(const discovery::Interface &entry);
 // "camera (normal mode)" or "upgrade mode".
 QString identityText(discovery::Identity identity);
+// A USB ID as lsusb writes it, "2207:2008"; and one half of it, "2207".
+QString usbIdText(discovery::Identity identity);
+QString hex4(quint16 value);
 const char *identityKeyword(discovery::Identity identity);
 
 // A command frame's name, for the log.

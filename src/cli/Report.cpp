@@ -181,11 +181,8 @@ Result list(const QVector<ListedDevice> &devices)
     for (const ListedDevice &listed : devices) {
         const Device &device = listed.device;
         documents.append(deviceJson(device, listed.access));
-        const discovery::UsbId id = discovery::usbId(device.identity);
-        lines << QStringLiteral("%1  USB %2:%3  serial %4")
-                     .arg(identityText(device.identity))
-                     .arg(id.vendorId, 4, 16, QLatin1Char('0'))
-                     .arg(id.productId, 4, 16, QLatin1Char('0'))
+        lines << QStringLiteral("%1  USB %2  serial %3")
+                     .arg(identityText(device.identity), usbIdText(device.identity))
                      .arg(device.serialNumber.isEmpty() ? QStringLiteral("(none reported)") : printable(device.serialNumber));
         for (int i = 0; i < device.interfaces.size(); ++i) {
             const discovery::Interface &entry = device.interfaces.at(i);
