@@ -19,30 +19,15 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_session import (START_TIMEOUT_S, Demo, Failure, Processes, Reader,  # noqa: E402
-                           check_prerequisites, demo_environment, main, print_demo_log,
-                           start_accessibility_bus, start_display, wait_for)
+from atspi_session import START_TIMEOUT_S, Failure, demo_on_bus, main, wait_for  # noqa: E402
 
 NOTICE_NAME = "This user may not open the camera"
 COMMANDS_NAME = "Commands to run"
 
 
 def run(program, scratch):
-    check_prerequisites(program)
-    processes = Processes()
-    log_path = os.path.join(scratch, "demo.log")
-    try:
-        environment = dict(os.environ)
-        environment["DISPLAY"] = start_display(processes)
-        with open(log_path, "w") as log:
-            demo = Demo(processes, [program, "--screenshot-state", "no-access"], demo_environment(environment), log)
-        # The bus comes up once the window shows the notice (see
-        # atspi_apply_mode.py for why not before).
-        wait_for("the demo's notice", lambda: processes.check_running() or "demo: ready" in demo.lines,
-                 START_TIMEOUT_S)
-        start_accessibility_bus(processes, environment)
-
-        reader = Reader(processes)
+    with demo_on_bus(program, scratch, ["--screenshot-state", "no-access"], "the demo's notice",
+                     lambda lines: "demo: ready" in lines) as (reader, app, _):
         pyatspi = reader.pyatspi
         pump, fresh = reader.pump, reader.fresh
 
@@ -55,7 +40,6 @@ def run(program, scratch):
         def press(accessible):
             reader.do_action(accessible, {"press"})
 
-        app = wait_for("the demo on the accessibility bus", reader.application, START_TIMEOUT_S, pump)
         notice = wait_for("the notice, a notification", lambda: find(app, pyatspi.ROLE_NOTIFICATION, NOTICE_NAME),
                           START_TIMEOUT_S, pump)
         if not showing(notice):
@@ -95,11 +79,6 @@ def run(program, scratch):
         wait_for("the notification's announcement", lambda: NOTICE_NAME in announced, pump=pump)
         print(f"ok: Refresh brought it back, announced as {NOTICE_NAME!r}")
         pyatspi.Registry.deregisterEventListener(on_showing, "object:state-changed:showing")
-    except Failure:
-        print_demo_log(log_path)
-        raise
-    finally:
-        processes.stop_all()
 
 
 if __name__ == "__main__":

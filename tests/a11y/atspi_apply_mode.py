@@ -21,39 +21,24 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from atspi_session import (START_TIMEOUT_S, Demo, Failure, Processes, Reader,  # noqa: E402
-                           check_prerequisites, demo_environment, main, print_demo_log,
-                           start_accessibility_bus, start_display, wait_for)
+from atspi_session import START_TIMEOUT_S, Failure, demo_on_bus, main, wait_for  # noqa: E402
 
 MODE_NAME = "VoiceTracking"
 MODE_VALUE = 2
 
 
 def run(program, scratch):
-    check_prerequisites(program)
-    processes = Processes()
-    log_path = os.path.join(scratch, "demo.log")
-    try:
-        environment = dict(os.environ)
-        environment["DISPLAY"] = start_display(processes)
-        with open(log_path, "w") as log:
-            demo = Demo(processes, [program, "--report-camera-mode"], demo_environment(environment), log)
-        # The program reports the camera's mode once its window is up. Only
-        # then does the bus start: Qt 5.15 told to be always on, and finding
-        # the bus already there as it starts, can try to register before its
-        # connection to the bus is made, and does not try again.
-        wait_for("the demo's window", lambda: processes.check_running() or any(
-            line.startswith("demo: camera mode") for line in demo.lines), START_TIMEOUT_S)
-        start_accessibility_bus(processes, environment)
+    # The program reports the camera's mode once its window is up.
+    def window_up(lines):
+        return any(line.startswith("demo: camera mode") for line in lines)
 
-        reader = Reader(processes)
+    with demo_on_bus(program, scratch, ["--report-camera-mode"], "the demo's window", window_up) as (reader, app, demo):
         pyatspi = reader.pyatspi
         pump, fresh, find = reader.pump, reader.fresh, reader.find
 
         def checked(accessible):
             return reader.has_state(accessible, pyatspi.STATE_CHECKED)
 
-        app = wait_for("the demo on the accessibility bus", reader.application, START_TIMEOUT_S, pump)
         status = wait_for("the status line saying the camera is connected",
                           lambda: find(app, pyatspi.ROLE_STATUS_BAR, name="Status: Connected"),
                           START_TIMEOUT_S, pump)
@@ -105,11 +90,6 @@ def run(program, scratch):
         wait_for(f"the announcement {wanted!r}", lambda: wanted in announced, pump=pump)
         print(f"ok: the mode line reads and announced {wanted!r}")
         pyatspi.Registry.deregisterEventListener(on_name_change, "object:property-change:accessible-name")
-    except Failure:
-        print_demo_log(log_path)
-        raise
-    finally:
-        processes.stop_all()
 
 
 if __name__ == "__main__":

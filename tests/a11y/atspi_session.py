@@ -6,6 +6,7 @@ Anything missing (the session bus, Xvfb, the bus launcher, pyatspi) is a
 Failure; nothing is skipped.
 """
 
+import contextlib
 import importlib.util
 import os
 import select
@@ -222,6 +223,35 @@ def print_demo_log(log_path):
         lines = lines[:150] + ["..."] + lines[-20:]
     if lines:
         print("the demo's output:\n  " + "\n  ".join(lines))
+
+
+@contextlib.contextmanager
+def demo_on_bus(program, scratch, arguments, what, ready):
+    """Starts a virtual display and the demo with `arguments`, waits until
+    `ready(demo.lines)` holds, and only then starts the accessibility bus:
+    Qt 5.15 told to be always on, and finding the bus already there as it
+    starts, can try to register before its connection to the bus is made,
+    and does not try again. Yields the reader, the demo's application on the
+    bus and the demo; after a Failure prints what the demo said, and stops
+    everything it started."""
+    check_prerequisites(program)
+    processes = Processes()
+    log_path = os.path.join(scratch, "demo.log")
+    try:
+        environment = dict(os.environ)
+        environment["DISPLAY"] = start_display(processes)
+        with open(log_path, "w") as log:
+            demo = Demo(processes, [program] + arguments, demo_environment(environment), log)
+        wait_for(what, lambda: processes.check_running() or ready(demo.lines), START_TIMEOUT_S)
+        start_accessibility_bus(processes, environment)
+        reader = Reader(processes)
+        app = wait_for("the demo on the accessibility bus", reader.application, START_TIMEOUT_S, reader.pump)
+        yield reader, app, demo
+    except Failure:
+        print_demo_log(log_path)
+        raise
+    finally:
+        processes.stop_all()
 
 
 def main(run, doc, passed):
